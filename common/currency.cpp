@@ -1,0 +1,257 @@
+#include "common/currency.h"
+
+#include "common/conversions.h"
+#include "common/decimal_p.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace zeltpc5 {
+
+namespace detail {
+
+Decimal ShortestDecimal(double value)
+{
+    // Scientific form keeps the text short for any magnitude: "-1.2345e+02".
+    char buffer[32];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific).ptr;
+    const std::string_view text(buffer, end - buffer);
+
+    Decimal d;
+    d.negative = std::signbit(value);
+    const auto e = text.find('e');
+    for (char c : text.substr(0, e)) {
+        if (c >= '0' && c <= '9')
+            d.digits += c;
+    }
+    std::string_view exponent = text.substr(e + 1);
+    if (exponent.front() == '+')
+        exponent.remove_prefix(1); // from_chars takes '-' but not '+'
+    int power = 0;
+    std::from_chars(exponent.data(), exponent.data() + exponent.size(), power);
+    d.exponent = power - int(d.digits.size() - 1);
+    return d;
+}
+
+std::string RoundedDigits(const Decimal &d, int decimals, RoundingMode mode)
+{
+    const auto first = d.digits.find_first_not_of('0');
+    if (first == std::string::npos)
+        return "0";
+    std::string digits = d.digits.substr(first);
+
+    const long drop = -(long(d.exponent) + decimals); // digits below the last kept place
+    if (drop <= 0)
+        return digits.append(std::size_t(-drop), '0');
+    if (drop > long(digits.size()))
+        return "0"; // less than a tenth of the last kept place
+
+    std::string kept = digits.substr(0, digits.size() - drop);
+    const std::string_view dropped = std::string_view(digits).substr(kept.size());
+    bool up;
+    if (dropped.front() != '5')
+        up = dropped.front() > '5';
+    else if (dropped.find_first_not_of('0', 1) != std::string_view::npos)
+        up = true;
+    else // an exact half
+        up = mode == RoundingMode::HalfAwayFromZero || (!kept.empty() && (kept.back() - '0') % 2);
+
+    if (up) {
+        auto it = kept.rbegin();
+        for (; it != kept.rend() && *it == '9'; ++it)
+            *it = '0';
+        if (it == kept.rend())
+            kept.insert(kept.begin(), '1');
+        else
+            ++*it;
+    }
+    return kept.empty() ? "0" : kept;
+}
+
+} // namespace detail
+
+namespace {
+
+using Wide = __int128;
+
+constexpr qint64 Max = std::numeric_limits<qint64>::max();
+
+// The range is symmetric: the one extra negative value of qint64 would not survive negation.
+std::optional<Currency> Checked(Wide scaled)
+{
+    if (scaled > Max || scaled < -Max)
+        return std::nullopt;
+    return Currency::fromScaled(qint64(scaled));
+}
+
+// 10^n for n <= 38, the largest power of ten an __int128 holds.
+Wide Pow10(int n)
+{
+    Wide p = 1;
+    while (n-- > 0)
+        p *= 10;
+    return p;
+}
+
+// num / den rounded to an integer; den must be positive.
+Wide RoundedQuotient(Wide num, Wide den, RoundingMode mode)
+{
+    Wide q = num / den;
+    const Wide r = num % den; // truncated division: r takes the sign of num
+    if (r != 0) {
+        const Wide twice = 2 * (r < 0 ? -r : r);
+        if (twice > den || (twice == den && (mode == RoundingMode::HalfAwayFromZero || q % 2 != 0)))
+            q += num < 0 ? -1 : 1;
+    }
+    return q;
+}
+
+std::optional<Currency> FromDecimal(const detail::Decimal &d)
+{
+    const std::string digits = detail::RoundedDigits(d, 4, RoundingMode::HalfEven);
+    quint64 magnitude = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+    if (error != std::errc() || magnitude > quint64(Max))
+        return std::nullopt;
+    return Currency::fromScaled(d.negative ? -qint64(magnitude) : qint64(magnitude));
+}
+
+// Exact factors for multiply and divide: the decimal the user wrote, as mantissa × 10^exponent.
+struct Factor
+{
+    Wide mantissa = 0;
+    int exponent = 0;
+};
+
+Factor DecimalFactor(double value)
+{
+    const detail::Decimal d = detail::ShortestDecimal(value);
+    Factor f;
+    for (char c : d.digits)
+        f.mantissa = f.mantissa * 10 + (c - '0'); // at most 17 digits
+    if (d.negative)
+        f.mantissa = -f.mantissa;
+    f.exponent = d.exponent;
+    return f;
+}
+
+} // namespace
+
+std::optional<Currency> Currency::fromDouble(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return FromDecimal(detail::ShortestDecimal(value));
+}
+
+std::optional<Currency> Currency::fromString(const QString &text, const QLocale &locale)
+{
+    const std::optional<double> number = ParseNumber(text, locale);
+    if (!number)
+        return std::nullopt;
+
+    // Amounts carry up to 19 digits and a double only about 16, so plain decimal text is read
+    // digit by digit; other forms (exponents, native digits) go through the double.
+    QString plain = text.trimmed();
+    if (!locale.groupSeparator().isEmpty())
+        plain.remove(locale.groupSeparator());
+    plain.replace(locale.decimalPoint(), QStringLiteral("."));
+    static const QRegularExpression decimal(QStringLiteral("^([+-]?)([0-9]*)(?:\\.([0-9]*))?$"));
+    const QRegularExpressionMatch match = decimal.match(plain);
+    if (!match.hasMatch())
+        return fromDouble(*number);
+
+    detail::Decimal d;
+    d.negative = match.captured(1) == u"-";
+    d.digits = (match.captured(2) + match.captured(3)).toStdString();
+    d.exponent = -int(match.capturedLength(3));
+    return FromDecimal(d);
+}
+
+std::optional<Currency> Currency::add(Currency other) const
+{
+    return Checked(Wide(m_scaled) + other.m_scaled);
+}
+
+std::optional<Currency> Currency::subtract(Currency other) const
+{
+    return Checked(Wide(m_scaled) - other.m_scaled);
+}
+
+// The factor counts as the decimal it prints as, so 1.2345 × 0.1 is the tie 0.12345 and rounds
+// to even, exactly as fromDouble(0.12345) does.
+std::optional<Currency> Currency::multiply(double factor) const
+{
+    if (!std::isfinite(factor))
+        return std::nullopt;
+    const Factor f = DecimalFactor(factor);
+    const Wide product = Wide(m_scaled) * f.mantissa; // below 10^37: no overflow
+    if (product == 0)
+        return Currency();
+    if (f.exponent >= 0) {
+        if (f.exponent > 19 || product > Max || product < -Max)
+            return std::nullopt;
+        return Checked(product * Pow10(f.exponent));
+    }
+    if (f.exponent < -38)
+        return Currency(); // far below half a ten-thousandth
+    return Checked(RoundedQuotient(product, Pow10(-f.exponent), RoundingMode::HalfEven));
+}
+
+std::optional<Currency> Currency::divide(double divisor) const
+{
+    if (divisor == 0 || !std::isfinite(divisor))
+        return std::nullopt;
+    const Factor f = DecimalFactor(divisor);
+    Wide num = f.mantissa < 0 ? -Wide(m_scaled) : Wide(m_scaled);
+    Wide den = f.mantissa < 0 ? -f.mantissa : f.mantissa;
+    if (f.exponent >= 0) {
+        if (f.exponent > 21)
+            return Currency(); // a divisor of 10^22 or more takes every amount to zero
+        den *= Pow10(f.exponent);
+    } else if (num != 0) {
+        // A numerator beyond __int128 over a 17-digit mantissa cannot fit in 64 bits either.
+        if (-f.exponent > 38 || __builtin_mul_overflow(num, Pow10(-f.exponent), &num))
+            return std::nullopt;
+    }
+    return Checked(RoundedQuotient(num, den, RoundingMode::HalfEven));
+}
+
+Currency Currency::rounded(int decimals, RoundingMode mode) const
+{
+    decimals = std::clamp(decimals, 0, 4);
+    const Wide step = Pow10(4 - decimals);
+    Wide result = RoundedQuotient(m_scaled, step, mode) * step;
+    // At the ends of the range a rounding away from zero would not fit; round toward zero.
+    if (result > Max || result < -Max)
+        result = m_scaled / step * step;
+    return fromScaled(qint64(result));
+}
+
+QString Currency::toString(const QLocale &locale) const
+{
+    const quint64 magnitude = m_scaled < 0 ? 0 - quint64(m_scaled) : quint64(m_scaled);
+    QLocale plain = locale;
+    plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+
+    QString text = plain.toString(magnitude / Scale);
+    quint64 fraction = magnitude % Scale;
+    if (fraction != 0) {
+        int width = 4;
+        for (; fraction % 10 == 0; fraction /= 10)
+            --width;
+        const QString digits = plain.toString(fraction);
+        const int leadingZeros = width - int(std::to_string(fraction).size());
+        text += locale.decimalPoint() + locale.zeroDigit().repeated(leadingZeros) + digits;
+    }
+    if (m_scaled < 0)
+        text.prepend(locale.negativeSign());
+    return text;
+}
+
+} // namespace zeltpc5

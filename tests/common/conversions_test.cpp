@@ -1,0 +1,110 @@
+#include "common/conversions.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace zeltpc5;
+
+namespace {
+
+const QLocale us(QLocale::English, QLocale::UnitedStates);
+const QLocale de(QLocale::German, QLocale::Germany);
+
+} // namespace
+
+TEST(ConversionsTest, IntegerRoundingTakesHalvesToEvenAndRefusesOverflow)
+{
+    EXPECT_EQ(RoundToInt16(2.5), 2);
+    EXPECT_EQ(RoundToInt16(3.5), 4);
+    EXPECT_EQ(RoundToInt16(-2.5), -2);
+    EXPECT_EQ(RoundToInt16(32767.4), 32767);
+    EXPECT_EQ(RoundToInt16(32767.5), std::nullopt);
+    EXPECT_EQ(RoundToInt16(-32768.5), -32768);
+    EXPECT_EQ(RoundToInt16(std::nan("")), std::nullopt);
+    EXPECT_EQ(RoundToInt32(2147483647.5), std::nullopt);
+    EXPECT_EQ(RoundToInt32(-2147483648.5), -2147483648);
+    EXPECT_EQ(ToSingle(1.5), 1.5f);
+    EXPECT_EQ(ToSingle(-1e39), std::nullopt);
+    EXPECT_EQ(ToSingle(std::nan("")), std::nullopt);
+}
+
+TEST(ConversionsTest, ParseNumberHonoursTheLocaleSeparators)
+{
+    EXPECT_EQ(ParseNumber(" -1,234,567.25\t", us), -1234567.25);
+    EXPECT_EQ(ParseNumber("+1e3", us), 1000);
+    EXPECT_EQ(ParseNumber("1.234,5", de), 1234.5);
+    EXPECT_EQ(ParseNumber("1,234", de), 1.234);
+    EXPECT_EQ(ParseNumber("0,125", de), 0.125);
+    for (const char *text :
+         {"1.234,5", "1,23.4", "", " ", "-", "abc", "12abc", "inf", "nan", "1e999", "0,125"})
+        EXPECT_FALSE(IsNumeric(text, us)) << text;
+    for (const char *text : {"1,234.5", "1.5", "0.125"})
+        EXPECT_FALSE(IsNumeric(text, de)) << text;
+    const QLocale ar(QLocale::Arabic, QLocale::Egypt); // a two-character minus sign
+    EXPECT_EQ(ParseNumber(NumberToText(-1234.5, ar), ar), -1234.5);
+}
+
+TEST(ConversionsTest, LeadingNumberReadsUpToTheFirstForeignCharacter)
+{
+    EXPECT_EQ(LeadingNumber("12 1/2"), 121);
+    EXPECT_EQ(LeadingNumber("0 1/2"), 1);
+    EXPECT_EQ(LeadingNumber(" 3.5in"), 3.5);
+    EXPECT_EQ(LeadingNumber("- \t7\n.5"), -7.5);
+    EXPECT_EQ(LeadingNumber("1.2.3"), 1.2);
+    EXPECT_EQ(LeadingNumber("1,234"), 1); // no locale: ',' ends the number
+    EXPECT_EQ(LeadingNumber("1.5e3kg"), 1500);
+    EXPECT_EQ(LeadingNumber("2E -2"), 0.02);
+    EXPECT_EQ(LeadingNumber("12east"), 12);
+    for (const char *text : {"", "abc", "-", ".", "--1", "e5"})
+        EXPECT_EQ(LeadingNumber(text), 0) << text;
+}
+
+TEST(ConversionsTest, NumberToTextIsShortestWithoutGroupingOrExponent)
+{
+    EXPECT_EQ(NumberToText(1234.5, us), "1234.5");
+    EXPECT_EQ(NumberToText(1234.5, de), "1234,5");
+    EXPECT_EQ(NumberToText(0.1, us), "0.1");
+    EXPECT_EQ(NumberToText(3, us), "3");
+    EXPECT_EQ(NumberToText(0.1 + 0.2, us), "0.30000000000000004");
+    EXPECT_EQ(NumberToText(1e14, us), "100000000000000");
+    EXPECT_EQ(NumberToText(0.0001, de), "0,0001");
+}
+
+TEST(ConversionsTest, FormatMaskRoundsHalvesAwayOnTheDecimalValue)
+{
+    // Each of these lies just below the half in binary.
+    EXPECT_EQ(FormatMask(2.345, "#0.00", us), "2.35");
+    EXPECT_EQ(FormatMask(1.005, "#0.00", us), "1.01");
+    EXPECT_EQ(FormatMask(-2.345, "#0.00", de), "-2,35");
+    EXPECT_EQ(FormatMask(2.344999, "#0.00", us), "2.34");
+    EXPECT_EQ(FormatMask(2.5, "#0", us), "3");
+    EXPECT_EQ(FormatMask(9.99995, "#0.0000", us), "10.0000");
+    EXPECT_EQ(FormatMask(-0.004, "#0.00", us), "0.00"); // no sign on a zero
+}
+
+TEST(ConversionsTest, FormatMaskPlacesDigitsAndSeparators)
+{
+    EXPECT_EQ(FormatMask(1234567.891, "#,##0.00", us), "1,234,567.89");
+    EXPECT_EQ(FormatMask(-1234567.891, "#,##0.00", de), "-1.234.567,89");
+    EXPECT_EQ(FormatMask(-999.5, "#,##0", us), "-1,000");
+    EXPECT_EQ(FormatMask(1234.5, "#0.00", us), "1234.50");
+    EXPECT_EQ(FormatMask(3, "0.0###", us), "3.0");
+    EXPECT_EQ(FormatMask(0.123456, "0.0###", us), "0.1235");
+    EXPECT_EQ(FormatMask(0.10004, "0.0###", us), "0.1");
+    EXPECT_EQ(FormatMask(5, "00", us), "05");
+    EXPECT_EQ(FormatMask(0.5, "#.00", us), ".50");
+    EXPECT_EQ(FormatPercent(12.5, de), "12,5");
+}
+
+TEST(ConversionsTest, FormatCurrencyUsesTheLocaleFormatWithTwoDecimals)
+{
+    EXPECT_EQ(FormatCurrency(Currency::fromScaled(12345000), us), "$1,234.50");
+    EXPECT_EQ(FormatCurrency(Currency::fromScaled(12345000), de), "1.234,50\u00a0€");
+    EXPECT_EQ(FormatCurrency(Currency::fromScaled(-12345000), us),
+              us.toCurrencyString(-1234.5, QString(), 2)); // the locale's negative pattern
+    // An exact half cent goes away from zero, not by the binary value of 1.005.
+    EXPECT_EQ(FormatCurrency(Currency::fromScaled(10050), us), "$1.01");
+    EXPECT_EQ(FormatCurrency(Currency::fromScaled(-40), us), "$0.00");
+}

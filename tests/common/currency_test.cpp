@@ -1,0 +1,95 @@
+#include "common/currency.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace zeltpc5;
+
+namespace {
+
+const QLocale us(QLocale::English, QLocale::UnitedStates);
+const QLocale de(QLocale::German, QLocale::Germany);
+constexpr qint64 Max = std::numeric_limits<qint64>::max();
+const Currency max = Currency::fromScaled(Max);
+
+std::optional<qint64> Scaled(std::optional<Currency> c)
+{
+    return c ? std::optional(c->scaled()) : std::nullopt;
+}
+
+} // namespace
+
+TEST(CurrencyTest, FromDoubleRoundsHalvesToEvenOnTheDecimalValue)
+{
+    // 1.00015 is 1.000149999... in binary; the tie must still be seen.
+    EXPECT_EQ(Scaled(Currency::fromDouble(1.00005)), 10000);
+    EXPECT_EQ(Scaled(Currency::fromDouble(1.00015)), 10002);
+    EXPECT_EQ(Scaled(Currency::fromDouble(-1.00015)), -10002);
+    EXPECT_EQ(Scaled(Currency::fromDouble(2.5)), 25000);
+    EXPECT_EQ(Scaled(Currency::fromDouble(99999.99995)), 1000000000);
+    EXPECT_EQ(Currency::fromDouble(std::nan("")), std::nullopt);
+    EXPECT_EQ(Currency::fromDouble(-std::numeric_limits<double>::infinity()), std::nullopt);
+    EXPECT_EQ(Currency::fromDouble(922337203685477.6), std::nullopt);
+}
+
+TEST(CurrencyTest, ArithmeticReportsOverflowInsteadOfWrapping)
+{
+    const Currency tiny = Currency::fromScaled(1);
+    EXPECT_EQ(Scaled(Currency::fromUnits(2).subtract(Currency::fromScaled(5))), 19995);
+    EXPECT_EQ(max.add(tiny), std::nullopt);
+    EXPECT_EQ(max.negated().subtract(tiny), std::nullopt); // qint64's minimum is out of range
+    EXPECT_EQ(Currency::fromScaled(std::numeric_limits<qint64>::min()).negated(), max);
+    EXPECT_EQ(max.multiply(1.0001), std::nullopt);
+    EXPECT_EQ(Currency::fromUnits(1).multiply(1e15), std::nullopt);
+    EXPECT_EQ(max.divide(0.5), std::nullopt);
+    EXPECT_EQ(tiny.divide(1e-30), std::nullopt);
+    EXPECT_EQ(tiny.divide(0), std::nullopt);
+}
+
+TEST(CurrencyTest, MultiplyAndDivideTakeTheFactorAsItsDecimalValue)
+{
+    // 1.2345 × 0.1 is the tie 0.12345; binary 0.1 (0.1000...0555) would tip it up.
+    EXPECT_EQ(Scaled(Currency::fromScaled(12345).multiply(0.1)), 1234);
+    EXPECT_EQ(Scaled(Currency::fromScaled(12355).multiply(-0.1)), -1236);
+    EXPECT_EQ(Scaled(Currency::fromUnits(10).multiply(1.15)), 115000);
+    EXPECT_EQ(Scaled(Currency::fromUnits(2).divide(3)), 6667);
+    EXPECT_EQ(Scaled(Currency::fromScaled(5).divide(-2)), -2);
+    EXPECT_EQ(Scaled(Currency::fromUnits(1).divide(0.0001)), 100000000);
+    EXPECT_EQ(Scaled(max.divide(1)), Max);
+    EXPECT_EQ(Scaled(max.divide(1e30)), 0);
+}
+
+TEST(CurrencyTest, RoundedFollowsTheModeAndStaysInRange)
+{
+    const Currency a = Currency::fromScaled(23450); // 2.345
+    EXPECT_EQ(a.rounded(2, RoundingMode::HalfEven).scaled(), 23400);
+    EXPECT_EQ(a.rounded(2, RoundingMode::HalfAwayFromZero).scaled(), 23500);
+    EXPECT_EQ(a.negated().rounded(2, RoundingMode::HalfAwayFromZero).scaled(), -23500);
+    EXPECT_EQ(Currency::fromScaled(23550).rounded(2, RoundingMode::HalfEven).scaled(), 23600);
+    EXPECT_EQ(Currency::fromScaled(25000).rounded(0, RoundingMode::HalfEven).scaled(), 20000);
+    EXPECT_EQ(max.rounded(0, RoundingMode::HalfAwayFromZero).scaled(), Max - 5807);
+}
+
+TEST(CurrencyTest, TextIsPlainAndReadsBackToTheLastDigit)
+{
+    EXPECT_EQ(Currency::fromScaled(125000).toString(us), "12.5");
+    EXPECT_EQ(Currency::fromScaled(-500).toString(us), "-0.05");
+    EXPECT_EQ(Currency::fromScaled(1).toString(us), "0.0001");
+    EXPECT_EQ(Currency().toString(us), "0");
+    EXPECT_EQ(Currency::fromScaled(12345678900).toString(de), "1234567,89");
+    EXPECT_EQ(Currency::fromScaled(std::numeric_limits<qint64>::min()).toString(us),
+              "-922337203685477.5808");
+
+    EXPECT_EQ(Scaled(Currency::fromString(" -1.234,5 ", de)), -12345000);
+    EXPECT_EQ(Scaled(Currency::fromString("0.00015", us)), 2);
+    EXPECT_EQ(Scaled(Currency::fromString("1e3", us)), 10000000);
+    // More digits than a double holds.
+    EXPECT_EQ(Scaled(Currency::fromString("922,337,203,685,477.5807", us)), Max);
+    EXPECT_EQ(Currency::fromString("922337203685477.5808", us), std::nullopt);
+    EXPECT_EQ(Currency::fromString("1.234,5", us), std::nullopt);
+    for (qint64 scaled : {Max, -Max, qint64(-987654321)})
+        EXPECT_EQ(Scaled(Currency::fromString(Currency::fromScaled(scaled).toString(de), de)),
+                  scaled);
+}
