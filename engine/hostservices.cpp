@@ -1,0 +1,178 @@
+#include "engine/hostservices.h"
+
+#include "engine/latebound.h"
+
+namespace zeltpc5 {
+
+using namespace latebound;
+
+void SqlSession::setSessionCachingEnabled(bool enabled)
+{
+    latebound::PutQuietly(m_session, u"SessionCachingEnabled", MakeBool(enabled));
+}
+
+QString SqlSession::ExecuteRead(const QString &sql)
+{
+    return XmlText(latebound::CallQuietly(m_session, u"ExecuteRead", {sql}));
+}
+
+qint32 SqlSession::ExecuteScaler(const QString &sql, const Variant &second, const Variant &third)
+{
+    return Int32(latebound::CallQuietly(m_session, u"ExecuteScaler", {sql, second, third}));
+}
+
+void SqlSession::PreTerminate()
+{
+    latebound::CallQuietly(m_session, u"PreTerminate");
+}
+
+void CompanyConnection::Close()
+{
+    latebound::CallQuietly(m_conn, u"Close");
+}
+
+Variant HostServices::SecuritySID() const
+{
+    return zeltpc5::Get(Walk(m_scl, {u"Security"}), u"SID").value;
+}
+
+Variant HostServices::SecurityOID() const
+{
+    return zeltpc5::Get(Walk(m_scl, {u"Security"}), u"OID").value;
+}
+
+Variant HostServices::SecurityOrganizationName() const
+{
+    return zeltpc5::Get(Walk(m_scl, {u"Security"}), u"OrganizationName").value;
+}
+
+SqlSession HostServices::ZELTSQL() const
+{
+    return SqlSession(Walk(m_scl, {u"ZELTSQL"}));
+}
+
+QString HostServices::DatabaseExecuteRead(const QString &sql) const
+{
+    return XmlText(latebound::CallQuietly(Walk(m_scl, {u"Database"}), u"ExecuteRead", {sql}));
+}
+
+CompanyConnection HostServices::CurrentCompanyConn() const
+{
+    return CompanyConnection(Walk(m_scl, {u"CurrentCompanyConn"}));
+}
+
+Variant HostServices::common(QStringView member, VariantList args) const
+{
+    return latebound::CallQuietly(Walk(m_scl, {u"Common"}), member, args);
+}
+
+QString HostServices::ExecuteSelect(const QString &sql) const
+{
+    return XmlText(common(u"ExecuteSelect", {sql}));
+}
+
+QString HostServices::GetFieldValue2(const QString &recordXml, const QString &fieldName) const
+{
+    return Text(common(u"GetFieldValue2", {recordXml, fieldName}));
+}
+
+QString HostServices::GetFieldValue(const QString &recordsXml, const QString &columnName,
+                                    const QString &defaultValue) const
+{
+    return Text(common(u"GetFieldValue", {recordsXml, columnName, defaultValue}));
+}
+
+QString HostServices::BuildString(const QString &templateText, const VariantList &values) const
+{
+    VariantList args{templateText};
+    args.append(values);
+    return Text(common(u"BuildString", args));
+}
+
+QString HostServices::GetProductNameFromID(qint32 productID) const
+{
+    return Text(common(u"GetProductNameFromID", {MakeInt32(productID)}));
+}
+
+QString HostServices::GetProductFileFromID2(qint32 productID) const
+{
+    return Text(common(u"GetProductFileFromID2", {MakeInt32(productID)}));
+}
+
+qint32 HostServices::GetProductPriceSource(qint32 productID) const
+{
+    return Int32(common(u"GetProductPriceSource", {MakeInt32(productID)}));
+}
+
+qint32 HostServices::GetProductCostSource(qint32 productID) const
+{
+    return Int32(common(u"GetProductCostSource", {MakeInt32(productID)}));
+}
+
+qint32 HostServices::GetProductPriceMarginSource(qint32 productID) const
+{
+    return Int32(common(u"GetProductPriceMarginSource", {MakeInt32(productID)}));
+}
+
+QString HostServices::GetVendorIDFromProductID(qint32 productID) const
+{
+    return Text(common(u"GetVendorIDFromProductID", {MakeInt32(productID)}));
+}
+
+QString HostServices::GetVendorName(const QString &vendorID) const
+{
+    return Text(common(u"GetVendorName", {vendorID}));
+}
+
+QString HostServices::GetCompanyOption(const QString &section, const QString &key,
+                                       const QString &defaultValue) const
+{
+    return Text(latebound::CallQuietly(Walk(m_scl, {u"Options"}), u"GetCompanyOption",
+                                       {section, key, defaultValue}));
+}
+
+bool HostServices::ShowSelectProductStyle(qint32 &vendorID, qint32 &productID, QString &style,
+                                          bool styleOnly) const
+{
+    VariantList args{MakeInt32(vendorID), MakeInt32(productID), style, MakeBool(styleOnly)};
+    Variant result;
+    if (!CallByName(m_scl, u"ShowSelectProductStyle", CallType::Method, args, &result))
+        return false;
+    const bool confirmed = Boolean(result);
+    if (confirmed) {
+        vendorID = ToInt32(args[0]).value_or(vendorID);
+        productID = ToInt32(args[1]).value_or(productID);
+        style = ToText(args[2]).value_or(style);
+    }
+    return confirmed;
+}
+
+bool HostServices::ShowEditProductItem(qint32 &productID, QString &style, QString &itemXML,
+                                       QString &priceCostXML, qint32 mode) const
+{
+    VariantList args{MakeInt32(productID), style,          itemXML,
+                     priceCostXML,         MakeObject({}), MakeInt32(mode)};
+    Variant result;
+    if (!CallByName(m_scl, u"ShowEditProductItem", CallType::Method, args, &result))
+        return false;
+    const bool confirmed = Boolean(result);
+    if (confirmed) {
+        productID = ToInt32(args[0]).value_or(productID);
+        style = ToText(args[1]).value_or(style);
+        itemXML = ToText(args[2]).value_or(itemXML);
+        priceCostXML = ToText(args[3]).value_or(priceCostXML);
+    }
+    return confirmed;
+}
+
+void HostServices::ShowMessageStyle1(const QString &heading, const QString &text) const
+{
+    latebound::CallQuietly(m_scl, u"ShowMessageStyle1", {heading, text});
+}
+
+void HostServices::ShowMessageStyle1WithMemory(const QString &heading, const QString &text) const
+{
+    latebound::CallQuietly(m_scl, u"ShowMessageStyle1WithMemory", {heading, text});
+}
+
+} // namespace zeltpc5

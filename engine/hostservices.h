@@ -1,0 +1,94 @@
+// Typed adapter over the host's service object (SharedCodeLibrary). Later code calls these
+// methods and never spells member paths. Every call is error-suppressed: a missing member or
+// a failing call gives empty text, 0, false or nothing.
+#pragma once
+
+#include <zeltpc5/dispatch.h>
+
+#include <QString>
+
+namespace zeltpc5 {
+
+// The SQL session of one change run (SharedCodeLibrary.ZELTSQL).
+class SqlSession
+{
+public:
+    SqlSession() = default;
+    explicit SqlSession(DispatchPtr session) : m_session(std::move(session)) {}
+    bool isValid() const { return bool(m_session); }
+
+    void setSessionCachingEnabled(bool enabled);
+    // The rows "Records/Record" as XML text; empty when the query fails.
+    QString ExecuteRead(const QString &sql);
+    // The first column of the first row as a 32-bit number.
+    qint32 ExecuteScaler(const QString &sql, const Variant &second, const Variant &third);
+    void PreTerminate();
+
+private:
+    DispatchPtr m_session;
+};
+
+// The company connection (SharedCodeLibrary.CurrentCompanyConn).
+class CompanyConnection
+{
+public:
+    CompanyConnection() = default;
+    explicit CompanyConnection(DispatchPtr conn) : m_conn(std::move(conn)) {}
+    bool isValid() const { return bool(m_conn); }
+    void Close();
+
+private:
+    DispatchPtr m_conn;
+};
+
+class HostServices
+{
+public:
+    HostServices() = default;
+    explicit HostServices(DispatchPtr sharedCodeLibrary) : m_scl(std::move(sharedCodeLibrary)) {}
+    bool isValid() const { return bool(m_scl); }
+    const DispatchPtr &object() const { return m_scl; }
+
+    // Security: opaque values handed unchanged to the product engine.
+    Variant SecuritySID() const;
+    Variant SecurityOID() const;
+    Variant SecurityOrganizationName() const;
+
+    SqlSession ZELTSQL() const;
+    // SharedCodeLibrary.Database.ExecuteRead: rows "Records/Record" as XML text.
+    QString DatabaseExecuteRead(const QString &sql) const;
+    CompanyConnection CurrentCompanyConn() const;
+
+    // Common.*
+    QString ExecuteSelect(const QString &sql) const; // rows "Results/Record" as XML text
+    QString GetFieldValue2(const QString &recordXml, const QString &fieldName) const;
+    QString GetFieldValue(const QString &recordsXml, const QString &columnName,
+                          const QString &defaultValue) const;
+    // The template with {0}.. filled by one to three values.
+    QString BuildString(const QString &templateText, const VariantList &values) const;
+    QString GetProductNameFromID(qint32 productID) const;
+    QString GetProductFileFromID2(qint32 productID) const;
+    qint32 GetProductPriceSource(qint32 productID) const;
+    qint32 GetProductCostSource(qint32 productID) const;
+    qint32 GetProductPriceMarginSource(qint32 productID) const;
+    QString GetVendorIDFromProductID(qint32 productID) const;
+    QString GetVendorName(const QString &vendorID) const;
+
+    // Options.GetCompanyOption
+    QString GetCompanyOption(const QString &section, const QString &key,
+                             const QString &defaultValue) const;
+
+    // The host's item dialogs; the by-reference arguments carry the user's choice back.
+    bool ShowSelectProductStyle(qint32 &vendorID, qint32 &productID, QString &style,
+                                bool styleOnly) const;
+    bool ShowEditProductItem(qint32 &productID, QString &style, QString &itemXML,
+                             QString &priceCostXML, qint32 mode) const;
+    void ShowMessageStyle1(const QString &heading, const QString &text) const;
+    void ShowMessageStyle1WithMemory(const QString &heading, const QString &text) const;
+
+private:
+    Variant common(QStringView member, VariantList args) const;
+    DispatchPtr m_scl;
+};
+
+} // namespace zeltpc5

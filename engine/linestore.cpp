@@ -1,0 +1,184 @@
+#include "engine/linestore.h"
+
+#include "common/stringlist.h"
+
+namespace zeltpc5 {
+
+namespace {
+
+Status subscript()
+{
+    return Status::error(Error::SubscriptOutOfRange);
+}
+
+} // namespace
+
+const QStringList &LineStore::FieldNames()
+{
+    static const QStringList names{
+        QStringLiteral("line"),
+        QStringLiteral("quantity"),
+        QStringLiteral("originalproductid"),
+        QStringLiteral("originalstyle"),
+        QStringLiteral("originalitemxml"),
+        QStringLiteral("originalpricecostxml"),
+        QStringLiteral("newproductid"),
+        QStringLiteral("newstyle"),
+        QStringLiteral("newitemxml"),
+        QStringLiteral("newpricecostxml"),
+        QStringLiteral("uniqueid"),
+        QStringLiteral("optionchangecount"),
+        QStringLiteral("optionremovecount"),
+    };
+    return names;
+}
+
+void LineStore::Clear()
+{
+    m_records.assign(1, LineRecord());
+}
+
+Status LineStore::AddLine(qint16 line, qint16 quantity, qint32 productID, const QString &style,
+                          const QString &itemXML, const QString &priceCostXML,
+                          const QString &uniqueID)
+{
+    if (!m_records.back().isEmptySlot()) {
+        if (int(m_records.size()) >= MaxRecords)
+            return Status::error(Error::Overflow);
+        m_records.emplace_back();
+    }
+    LineRecord &r = m_records.back();
+    r.Line = line;
+    r.Quantity = quantity;
+    r.OriginalProductID = r.NewProductID = productID;
+    r.OriginalStyle = r.NewStyle = style;
+    r.OriginalItemXML = r.NewItemXML = itemXML;
+    r.OriginalPriceCostXML = r.NewPriceCostXML = priceCostXML;
+    r.UniqueID = uniqueID;
+    r.Changes = EmptyStringList();
+    return Status();
+}
+
+qint16 LineStore::CountLines() const
+{
+    return m_records.back().Line >= 1 ? qint16(m_records.size()) : qint16(0);
+}
+
+Status LineStore::GetLineData(qint16 index, const QString &fieldName, QString *value) const
+{
+    value->clear();
+    if (index < 0)
+        return subscript();
+    if (index > upperBound())
+        return Status();
+    const LineRecord &r = m_records[size_t(index)];
+    switch (FieldNames().indexOf(fieldName.toLower())) {
+    case 0:
+        *value = QString::number(r.Line);
+        break;
+    case 1:
+        *value = QString::number(r.Quantity);
+        break;
+    case 2:
+        *value = QString::number(r.OriginalProductID);
+        break;
+    case 3:
+        *value = r.OriginalStyle;
+        break;
+    case 4:
+        *value = r.OriginalItemXML;
+        break;
+    case 5:
+        *value = r.OriginalPriceCostXML;
+        break;
+    case 6:
+        *value = QString::number(r.NewProductID);
+        break;
+    case 7:
+        *value = r.NewStyle;
+        break;
+    case 8:
+        *value = r.NewItemXML;
+        break;
+    case 9:
+        *value = r.NewPriceCostXML;
+        break;
+    case 10:
+        *value = r.UniqueID;
+        break;
+    case 11:
+        *value = QString::number(r.OptionChangeCount);
+        break;
+    case 12:
+        *value = QString::number(r.OptionRemoveCount);
+        break;
+    default:
+        break;
+    }
+    return Status();
+}
+
+Status LineStore::CountChanges(qint16 index, qint16 *count) const
+{
+    *count = 0;
+    const LineRecord *r = record(index);
+    if (!r)
+        return subscript();
+    *count = qint16(StringListCount(r->Changes));
+    return Status();
+}
+
+Status LineStore::GetChange(qint16 index, qint16 changeIndex, QString *text) const
+{
+    text->clear();
+    const LineRecord *r = record(index);
+    if (!r || changeIndex < 0 || changeIndex >= r->Changes.size())
+        return subscript();
+    *text = r->Changes.at(changeIndex);
+    return Status();
+}
+
+Status LineStore::AppendChange(int index, const QString &text)
+{
+    LineRecord *r = record(index);
+    if (!r)
+        return subscript();
+    // Change indexes are 16-bit as well.
+    if (r->Changes.size() >= MaxRecords && !r->Changes.back().isEmpty())
+        return Status::error(Error::Overflow);
+    StringListAppend(text, r->Changes);
+    return Status();
+}
+
+Status LineStore::increment(int index, qint16 LineRecord::*counter)
+{
+    LineRecord *r = record(index);
+    if (!r)
+        return subscript();
+    if (r->*counter == std::numeric_limits<qint16>::max())
+        return Status::error(Error::Overflow);
+    ++(r->*counter);
+    return Status();
+}
+
+Status LineStore::IncrementOptionChangeCount(int index)
+{
+    return increment(index, &LineRecord::OptionChangeCount);
+}
+
+Status LineStore::IncrementOptionRemoveCount(int index)
+{
+    return increment(index, &LineRecord::OptionRemoveCount);
+}
+
+LineRecord *LineStore::record(int index)
+{
+    return (index >= 0 && index <= upperBound()) ? &m_records[size_t(index)] : nullptr;
+}
+
+const LineRecord *LineStore::record(int index) const
+{
+    return (index >= 0 && index <= upperBound()) ? &m_records[size_t(index)] : nullptr;
+}
+
+} // namespace zeltpc5

@@ -1,0 +1,77 @@
+// The quote lines an engine holds: what the host handed in (Original*), what the tools
+// made of them (New*), and each line's change texts.
+#pragma once
+
+#include <zeltpc5/status.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace zeltpc5 {
+
+struct LineRecord
+{
+    qint16 Line = 0;
+    qint16 Quantity = 0;
+    qint32 OriginalProductID = 0;
+    QString OriginalStyle;
+    QString OriginalItemXML;
+    QString OriginalPriceCostXML;
+    qint32 NewProductID = 0;
+    QString NewStyle;
+    QString NewItemXML;
+    QString NewPriceCostXML;
+    QString UniqueID;
+    QStringList Changes{QString()}; // empty-last-element rule
+    qint16 OptionChangeCount = 0;
+    qint16 OptionRemoveCount = 0;
+
+    // A record whose Line is 0 or less is an empty slot.
+    bool isEmptySlot() const { return Line <= 0; }
+};
+
+class LineStore
+{
+public:
+    // Line indexes are 16-bit, so no more records than this are addressable.
+    static constexpr int MaxRecords = 32767;
+
+    LineStore() { Clear(); }
+
+    // Back to one empty record.
+    void Clear();
+    // Fills the last record if it is an empty slot, else grows by one. Overflow (6) when the
+    // table is full; nothing changes then.
+    Status AddLine(qint16 line, qint16 quantity, qint32 productID, const QString &style,
+                   const QString &itemXML, const QString &priceCostXML, const QString &uniqueID);
+    // The number of lines: 0 when the last record is an empty slot.
+    qint16 CountLines() const;
+    // A field by its key ("line", "newitemxml", ...; any letter case). Empty text past the
+    // last record or for an unknown key; subscript out of range (9) for a negative index.
+    Status GetLineData(qint16 index, const QString &fieldName, QString *value) const;
+    Status CountChanges(qint16 index, qint16 *count) const;
+    Status GetChange(qint16 index, qint16 changeIndex, QString *text) const;
+
+    // For the tools: appends a change text under the empty-last-element rule.
+    Status AppendChange(int index, const QString &text);
+    // Adds one to a counter; overflow (6) past 32,767, the counter unchanged.
+    Status IncrementOptionChangeCount(int index);
+    Status IncrementOptionRemoveCount(int index);
+
+    int upperBound() const { return int(m_records.size()) - 1; }
+    LineRecord *record(int index);
+    const LineRecord *record(int index) const;
+    std::vector<LineRecord> &records() { return m_records; }
+    const std::vector<LineRecord> &records() const { return m_records; }
+
+    // The keys of GetLineData, in table order.
+    static const QStringList &FieldNames();
+
+private:
+    Status increment(int index, qint16 LineRecord::*counter);
+    std::vector<LineRecord> m_records;
+};
+
+} // namespace zeltpc5

@@ -1,0 +1,142 @@
+#include "engine/productengine.h"
+
+#include "engine/latebound.h"
+
+namespace zeltpc5 {
+
+using latebound::CallQuietly;
+
+void ProductEngine::Initialize()
+{
+    CallQuietly(m_engine, u"Initialize");
+}
+
+void ProductEngine::IdentifyUser(const Variant &sid, const Variant &oid,
+                                 const Variant &organizationName)
+{
+    CallQuietly(m_engine, u"IdentifyUser", {sid, oid, organizationName});
+}
+
+bool ProductEngine::UseProductFile(const QString &productFile)
+{
+    return latebound::Boolean(
+        CallQuietly(m_engine, u"UseProductFile", {productFile, MakeBool(true)}));
+}
+
+void ProductEngine::InitForAccess()
+{
+    CallQuietly(m_engine, u"InitForAccess");
+}
+
+void ProductEngine::setAllOptionsInDescription(bool value)
+{
+    latebound::PutQuietly(m_engine, u"AllOptionsInDescription", MakeBool(value));
+}
+
+void ProductEngine::InitForProcessing(const QString &style)
+{
+    CallQuietly(m_engine, u"InitForProcessing", {style});
+}
+
+void ProductEngine::setRoundDown(qint32 value)
+{
+    latebound::PutQuietly(m_engine, u"RoundDown", MakeInt32(value));
+}
+
+void ProductEngine::setDimensionDisplayFormat(const QString &format)
+{
+    latebound::PutQuietly(m_engine, u"DimensionDisplayFormat", format);
+}
+
+void ProductEngine::SetOptionValue(const QString &optionName, const QString &value)
+{
+    CallQuietly(m_engine, u"SetOptionValue", {optionName, value});
+}
+
+void ProductEngine::ProcessOptions()
+{
+    CallQuietly(m_engine, u"ProcessOptions");
+}
+
+Variant ProductEngine::GetOptionData(const QString &optionName, const QString &fieldName)
+{
+    return CallQuietly(m_engine, u"GetOptionData", {optionName, fieldName});
+}
+
+qint32 ProductEngine::GetOptionCount()
+{
+    return latebound::Int32(CallQuietly(m_engine, u"GetOptionCount"));
+}
+
+Variant ProductEngine::GetOptionDataEx(qint32 index, const QString &fieldName)
+{
+    return CallQuietly(m_engine, u"GetOptionDataEx", {MakeInt32(index), fieldName});
+}
+
+qint32 ProductEngine::ErrorCount()
+{
+    return latebound::Int32(CallQuietly(m_engine, u"ErrorCount"));
+}
+
+QString ProductEngine::Error(qint32 index)
+{
+    return latebound::Text(CallQuietly(m_engine, u"Error", {MakeInt32(index)}));
+}
+
+qint32 ProductEngine::NoticeCount()
+{
+    return latebound::Int32(CallQuietly(m_engine, u"NoticeCount"));
+}
+
+QString ProductEngine::Notice(qint32 index)
+{
+    return latebound::Text(CallQuietly(m_engine, u"Notice", {MakeInt32(index)}));
+}
+
+Currency ProductEngine::amount(QStringView member, VariantList args)
+{
+    const auto v = ToCurrency(CallQuietly(m_engine, member, args));
+    return v ? Currency(*v) : Currency();
+}
+
+Currency ProductEngine::PriceBeforeDiscount()
+{
+    return amount(u"PriceBeforeDiscount");
+}
+
+Currency ProductEngine::PriceAfterDiscount()
+{
+    return amount(u"PriceAfterDiscount");
+}
+
+Currency ProductEngine::CostBeforeDiscount()
+{
+    return amount(u"CostBeforeDiscount");
+}
+
+Currency ProductEngine::CostAfterDiscount()
+{
+    return amount(u"CostAfterDiscount");
+}
+
+qint32 ProductEngine::PriceLineAnalyticCount()
+{
+    return latebound::Int32(CallQuietly(m_engine, u"PriceLineAnalyticCount"));
+}
+
+QString ProductEngine::PriceLineAnalyticName(qint32 index)
+{
+    return latebound::Text(CallQuietly(m_engine, u"PriceLineAnalyticName", {MakeInt32(index)}));
+}
+
+QString ProductEngine::PriceLineAnalyticPLCode(qint32 index)
+{
+    return latebound::Text(CallQuietly(m_engine, u"PriceLineAnalyticPLCode", {MakeInt32(index)}));
+}
+
+Currency ProductEngine::PriceLineAnalyticValue(qint32 index)
+{
+    return amount(u"PriceLineAnalyticValue", {MakeInt32(index)});
+}
+
+} // namespace zeltpc5

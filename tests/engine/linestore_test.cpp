@@ -1,0 +1,132 @@
+#include "engine/linestore.h"
+
+#include <gtest/gtest.h>
+
+using namespace zeltpc5;
+
+namespace {
+
+QString field(const LineStore &store, qint16 index, const QString &name)
+{
+    QString value;
+    EXPECT_TRUE(store.GetLineData(index, name, &value).ok());
+    return value;
+}
+
+void addLine(LineStore &store, qint16 line, const QString &id = QString())
+{
+    ASSERT_TRUE(store
+                    .AddLine(line, 2, 1000 + line, QStringLiteral("Style %1").arg(line),
+                             QStringLiteral("<ItemData>%1</ItemData>").arg(line),
+                             QStringLiteral("<PriceCostData/>"), id)
+                    .ok());
+}
+
+} // namespace
+
+TEST(LineStore, aFreshStoreHoldsOneEmptySlot)
+{
+    LineStore store;
+    EXPECT_EQ(store.CountLines(), 0);
+    EXPECT_EQ(field(store, 0, QStringLiteral("line")), QStringLiteral("0"));
+    EXPECT_EQ(field(store, 0, QStringLiteral("uniqueid")), QString());
+    qint16 count = -1;
+    ASSERT_TRUE(store.CountChanges(0, &count).ok());
+    EXPECT_EQ(count, 0);
+}
+
+TEST(LineStore, linesKeepTheirOriginalsAndStartNewAsCopies)
+{
+    LineStore store;
+    addLine(store, 3, QStringLiteral("A3"));
+    addLine(store, 7, QStringLiteral("A7"));
+    EXPECT_EQ(store.CountLines(), 2);
+    EXPECT_EQ(field(store, 0, QStringLiteral("line")), QStringLiteral("3"));
+    EXPECT_EQ(field(store, 1, QStringLiteral("line")), QStringLiteral("7"));
+    for (qint16 i : {0, 1}) {
+        EXPECT_EQ(field(store, i, QStringLiteral("newitemxml")),
+                  field(store, i, QStringLiteral("originalitemxml")));
+        EXPECT_EQ(field(store, i, QStringLiteral("newproductid")),
+                  field(store, i, QStringLiteral("originalproductid")));
+    }
+    EXPECT_EQ(field(store, 1, QStringLiteral("NewStyle")), QStringLiteral("Style 7"));
+    EXPECT_EQ(field(store, 1, QStringLiteral("newstyle")), QStringLiteral("Style 7"));
+    EXPECT_EQ(field(store, 1, QStringLiteral("quantity")), QStringLiteral("2"));
+    EXPECT_EQ(field(store, 1, QStringLiteral("no such field")), QString());
+    EXPECT_EQ(field(store, 99, QStringLiteral("line")), QString());
+
+    store.Clear();
+    EXPECT_EQ(store.CountLines(), 0);
+    EXPECT_EQ(store.upperBound(), 0);
+}
+
+TEST(LineStore, aLineZeroLeavesAnEmptySlotThatTheNextLineFills)
+{
+    LineStore store;
+    addLine(store, 1);
+    addLine(store, 0);
+    EXPECT_EQ(store.CountLines(), 0);
+    addLine(store, 5);
+    EXPECT_EQ(store.CountLines(), 2);
+    EXPECT_EQ(field(store, 1, QStringLiteral("line")), QStringLiteral("5"));
+    addLine(store, -4);
+    EXPECT_EQ(field(store, 2, QStringLiteral("line")), QStringLiteral("-4"));
+    EXPECT_EQ(store.CountLines(), 0);
+}
+
+TEST(LineStore, subscriptsOutsideTheTableFailWithoutChangingAnything)
+{
+    LineStore store;
+    addLine(store, 1);
+    ASSERT_TRUE(store.AppendChange(0, QStringLiteral("first")).ok());
+
+    QString text = QStringLiteral("untouched");
+    qint16 count = 0;
+    EXPECT_EQ(store.GetLineData(-1, QStringLiteral("line"), &text).number(),
+              Error::SubscriptOutOfRange);
+    EXPECT_EQ(store.CountChanges(-1, &count).number(), Error::SubscriptOutOfRange);
+    EXPECT_EQ(store.CountChanges(1, &count).number(), Error::SubscriptOutOfRange);
+    EXPECT_EQ(store.GetChange(1, 0, &text).number(), Error::SubscriptOutOfRange);
+    EXPECT_EQ(store.GetChange(0, 1, &text).number(), Error::SubscriptOutOfRange);
+    EXPECT_EQ(store.GetChange(0, -1, &text).number(), Error::SubscriptOutOfRange);
+    ASSERT_TRUE(store.GetChange(0, 0, &text).ok());
+    EXPECT_EQ(text, QStringLiteral("first"));
+    EXPECT_EQ(store.CountLines(), 1);
+}
+
+TEST(LineStore, changesFollowTheEmptyLastElementRule)
+{
+    LineStore store;
+    addLine(store, 1);
+    qint16 count = 0;
+    ASSERT_TRUE(store.AppendChange(0, QStringLiteral("a")).ok());
+    ASSERT_TRUE(store.AppendChange(0, QStringLiteral("b")).ok());
+    ASSERT_TRUE(store.CountChanges(0, &count).ok());
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(store.record(0)->Changes, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+
+    // Adding the line again starts its changes afresh.
+    store.records().back().Line = 0;
+    addLine(store, 1);
+    ASSERT_TRUE(store.CountChanges(0, &count).ok());
+    EXPECT_EQ(count, 0);
+}
+
+TEST(LineStore, countersAndTableSizeOverflowInsteadOfWrapping)
+{
+    LineStore store;
+    addLine(store, 1);
+    store.record(0)->OptionChangeCount = 32766;
+    EXPECT_TRUE(store.IncrementOptionChangeCount(0).ok());
+    EXPECT_EQ(store.IncrementOptionChangeCount(0).number(), Error::Overflow);
+    EXPECT_EQ(store.record(0)->OptionChangeCount, 32767);
+    EXPECT_EQ(store.IncrementOptionRemoveCount(5).number(), Error::SubscriptOutOfRange);
+
+    for (int i = 2; i <= LineStore::MaxRecords; ++i)
+        ASSERT_TRUE(store.AddLine(qint16(i), 1, 1, {}, {}, {}, {}).ok());
+    EXPECT_EQ(store.CountLines(), 32767);
+    EXPECT_EQ(store.AddLine(1, 1, 1, {}, {}, {}, QStringLiteral("one too many")).number(),
+              Error::Overflow);
+    EXPECT_EQ(store.CountLines(), 32767);
+    EXPECT_EQ(field(store, 32766, QStringLiteral("line")), QStringLiteral("32767"));
+}
