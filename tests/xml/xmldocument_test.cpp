@@ -1,0 +1,263 @@
+// Parsing, serialising, node handles and selections.
+#include "xml/xmlaccess.h"
+#include "xml/xmldocument.h"
+
+#include <gtest/gtest.h>
+
+using namespace zeltpc5;
+
+namespace {
+
+QString Nested(int depth)
+{
+    return QString(QStringLiteral("<a>")).repeated(depth) +
+           QString(QStringLiteral("</a>")).repeated(depth);
+}
+
+} // namespace
+
+TEST(xml_document_test, refusesTextThatIsNotOneWellFormedDocument)
+{
+    const QStringList rejected = {
+        QString(),
+        QStringLiteral("   "),
+        QStringLiteral("plain text"),
+        QStringLiteral("<ItemData>"),                     // truncated
+        QStringLiteral("<ItemData><Options></ItemData>"), // malformed
+        QStringLiteral("<a/><b/>"),                       // two roots
+        QStringLiteral("<?xml version=\"1.0\"?>"),        // no root
+        QStringLiteral("<a>&unknown;</a>"),               // undeclared entity
+        QStringLiteral("<p:a/>"),                         // undeclared prefix
+        QStringLiteral("<a x='1' x='2'/>"),               // repeated attribute
+        QStringLiteral("<a>x") + QChar(0) + QStringLiteral("</a>"),
+        QStringLiteral("<a>") + QChar(0xD800) + QStringLiteral("</a>"), // lone surrogate
+    };
+    for (const QString &text : rejected)
+        EXPECT_FALSE(LoadXMLDocument(text).has_value()) << text.toStdString();
+}
+
+TEST(xml_document_test, refusesBytesThatAreNotUtf8)
+{
+    EXPECT_FALSE(XmlDocument::parse(QByteArray("<a>\xC3\x28</a>")).has_value());
+    EXPECT_FALSE(XmlDocument::parse(QByteArray("\xFF\xFE<\0a\0/\0>\0", 10)).has_value());
+    EXPECT_FALSE(XmlDocument::parse(QByteArray("<a>\xED\xA0\x80</a>")).has_value());
+    EXPECT_TRUE(XmlDocument::parse(QByteArray("<a>\xC3\xA9</a>")).has_value());
+}
+
+TEST(xml_document_test, readsTextAsUnicodeWhateverEncodingItDeclares)
+{
+    const auto doc = LoadXMLDocument(
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>Caf\u00e9 \u20ac</a>"));
+    ASSERT_TRUE(doc.has_value());
+    EXPECT_EQ(QStringLiteral("Caf\u00e9 \u20ac"), doc->documentElement().text());
+}
+
+TEST(xml_document_test, refusesDocumentTypesAndNeverExpandsOrFetchesEntities)
+{
+    const QString laughs = QStringLiteral(
+        "<!DOCTYPE lolz [<!ENTITY lol \"lol\">"
+        "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">"
+        "<!ENTITY lol2 \"&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;&lol1;\">"
+        "<!ENTITY lol3 \"&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;\">"
+        "<!ENTITY lol4 \"&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;&lol3;\">"
+        "<!ENTITY lol5 \"&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;&lol4;\">"
+        "<!ENTITY lol6 \"&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;&lol5;\">"
+        "<!ENTITY lol7 \"&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;&lol6;\">"
+        "<!ENTITY lol8 \"&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;&lol7;\">"
+        "<!ENTITY lol9 \"&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;&lol8;\">"
+        "]><lolz>&lol9;</lolz>");
+    EXPECT_FALSE(LoadXMLDocument(laughs).has_value());
+    EXPECT_FALSE(
+        LoadXMLDocument(QStringLiteral("<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+                                       "<a>&x;</a>"))
+            .has_value());
+    EXPECT_FALSE(
+        LoadXMLDocument(QStringLiteral("<!DOCTYPE a SYSTEM \"http://127.0.0.1:9/a.dtd\"><a/>"))
+            .has_value());
+    EXPECT_FALSE(LoadXMLDocument(QStringLiteral("<!DOCTYPE a><a/>")).has_value());
+}
+
+TEST(xml_document_test, boundsNestingAndSize)
+{
+    EXPECT_TRUE(LoadXMLDocument(Nested(200)).has_value());
+    EXPECT_FALSE(LoadXMLDocument(Nested(100000)).has_value());
+
+    const QString big =
+        QStringLiteral("<a>") + QString(1000, QLatin1Char('x')) + QStringLiteral("</a>");
+    EXPECT_TRUE(XmlDocument::parse(big, XmlParseLimits{2000}).has_value());
+    EXPECT_FALSE(XmlDocument::parse(big, XmlParseLimits{1000}).has_value());
+    // Counted in UTF-8 bytes, not in characters.
+    const QString wide =
+        QStringLiteral("<a>") + QString(600, QChar(0x20AC)) + QStringLiteral("</a>");
+    EXPECT_FALSE(XmlDocument::parse(wide, XmlParseLimits{1000}).has_value());
+    EXPECT_FALSE(LoadXMLDocument(QStringLiteral("<a>") +
+                                 QString(9 * 1024 * 1024, QLatin1Char('x')) +
+                                 QStringLiteral("</a>"))
+                     .has_value());
+}
+
+TEST(xml_document_test, serialisesWithTheXmlDeclaration)
+{
+    auto doc = NewXMLDocument(QStringLiteral("ItemData"));
+    ASSERT_TRUE(doc.has_value());
+    EXPECT_EQ(QStringLiteral("<?xml version=\"1.0\"?>\n<ItemData/>\n"), doc->xml());
+
+    SetXMLValue(QStringLiteral("Description"), QStringLiteral("A & B <\u00e9>"),
+                doc->documentElement());
+    SetXMLAttribute(doc->documentElement(), QStringLiteral("Note"), QStringLiteral("\"x\"\n"));
+    EXPECT_EQ(QStringLiteral("<?xml version=\"1.0\"?>\n<ItemData Note=\"&quot;x&quot;&#10;\">"
+                             "<Description>A &amp; B &lt;\u00e9&gt;</Description></ItemData>\n"),
+              doc->xml());
+
+    // A document read without a declaration is written with one.
+    EXPECT_EQ(QStringLiteral("<?xml version=\"1.0\"?>\n<a>x</a>\n"),
+              LoadXMLDocument(QStringLiteral("<a>x</a>"))->xml());
+}
+
+TEST(xml_document_test, roundTripsThroughItsOwnText)
+{
+    const QString text =
+        QStringLiteral("<?xml version=\"1.0\"?>\n<PriceCostData><UnitPrice Explain="
+                       "\"a&lt;b&#13;&#10;c\">12.5</UnitPrice><!-- kept --><Empty/>"
+                       "<Blank> </Blank></PriceCostData>\n");
+    const auto doc = LoadXMLDocument(text);
+    ASSERT_TRUE(doc.has_value());
+    EXPECT_EQ(text, doc->xml());
+    EXPECT_EQ(QStringLiteral(" "), GetXMLValue(QStringLiteral("Blank"), doc->documentElement()));
+    EXPECT_EQ(QStringLiteral("a<b\r\nc"),
+              GetXMLAttribute(FindChildNode(doc->documentElement(), QStringLiteral("UnitPrice")),
+                              QStringLiteral("Explain")));
+}
+
+TEST(xml_document_test, dropsCharactersThatXmlCannotCarrySoTheTextAlwaysParsesAgain)
+{
+    auto doc = NewXMLDocument(QStringLiteral("R"));
+    const XmlNode root = doc->documentElement();
+    SetXMLValue(QStringLiteral("V"),
+                QStringLiteral("a") + QChar(1) + QChar(0xFFFF) + QChar(0xDC00) +
+                    QStringLiteral("b\t\U0001F600"),
+                root);
+    SetXMLAttribute(root, QStringLiteral("A"),
+                    QStringLiteral("x") + QChar(0x1B) + QStringLiteral("y"));
+
+    const auto again = LoadXMLDocument(doc->xml());
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(QStringLiteral("ab\t\U0001F600"),
+              GetXMLValue(QStringLiteral("V"), again->documentElement()));
+    EXPECT_EQ(QStringLiteral("xy"), GetXMLAttribute(again->documentElement(), QStringLiteral("A")));
+}
+
+TEST(xml_document_test, keepsALeadingByteOrderMarkCharacterInsideText)
+{
+    // Found by fuzzing: the text of a value starting with U+FEFF lost that character.
+    const QString text = QChar(0xFEFF) + QStringLiteral("x");
+    auto doc = *NewXMLDocument(QStringLiteral("ItemData"));
+    SetXMLValue(QStringLiteral("V"), text, doc.documentElement());
+    EXPECT_EQ(text, GetXMLValue(QStringLiteral("V"), doc.documentElement()));
+    EXPECT_EQ(text,
+              GetXMLValue(QStringLiteral("V"), LoadXMLDocument(doc.xml())->documentElement()));
+    EXPECT_EQ(1, doc.selectNodes(QStringLiteral("//V[ms:string-compare(., ") + XPathLiteral(text) +
+                                 QStringLiteral(") = 0]"))
+                     .size());
+}
+
+TEST(xml_document_test, refusesNamesThatWouldBreakTheDocument)
+{
+    auto doc = NewXMLDocument(QStringLiteral("R"));
+    const XmlNode root = doc->documentElement();
+    for (const QString &name : {QStringLiteral("a b"), QStringLiteral("<x>"), QStringLiteral("1a"),
+                                QStringLiteral("p:x"), QString()})
+        SetXMLValue(name, QStringLiteral("v"), root);
+    SetXMLAttribute(root, QStringLiteral("xmlns"), QStringLiteral("urn:x"));
+    SetXMLAttribute(root, QStringLiteral("xmlns:p"), QStringLiteral("urn:x"));
+    SetXMLAttribute(root, QStringLiteral("a=\"1\" b"), QStringLiteral("v"));
+    EXPECT_EQ(QStringLiteral("<?xml version=\"1.0\"?>\n<R/>\n"), doc->xml());
+    EXPECT_FALSE(NewXMLDocument(QStringLiteral("not a name")).has_value());
+    // A document holds one root element.
+    EXPECT_TRUE(AppendChildElement(QStringLiteral("Second"), *doc).isNull());
+}
+
+TEST(xml_document_test, nodeHandlesKeepTheirDocumentAlive)
+{
+    XmlNode option;
+    {
+        auto doc = LoadXMLDocument(
+            QStringLiteral("<ItemData><Options><Option><Name>Width</Name></Option></Options>"
+                           "</ItemData>"));
+        option = doc->selectSingleNode(QStringLiteral("//Option"));
+    }
+    EXPECT_EQ(QStringLiteral("Width"), GetXMLValue(QStringLiteral("Name"), option));
+    EXPECT_EQ(QStringLiteral("ItemData"), option.ownerDocument().documentElement().nodeName());
+}
+
+TEST(xml_document_test, handlesStayValidWhenTheirNodeLeavesTheTree)
+{
+    auto doc = LoadXMLDocument(
+        QStringLiteral("<R><Messages><Message><Text>old</Text></Message></Messages></R>"));
+    const XmlNode messages = FindChildNode(doc->documentElement(), QStringLiteral("Messages"));
+    const XmlNode message = FindChildNode(messages, QStringLiteral("Message"));
+    const XmlNode text = FindChildNode(message, QStringLiteral("Text"));
+
+    EXPECT_TRUE(messages.removeChild(message));
+    EXPECT_TRUE(FindChildNode(messages, QStringLiteral("Message")).isNull());
+    EXPECT_EQ(QStringLiteral("old"), text.text());
+
+    // Replacing an element's content by a text keeps the replaced children readable too.
+    const XmlNode options = AppendChildElement(QStringLiteral("Options"), doc->documentElement());
+    const XmlNode option = AppendChildElement(QStringLiteral("Option"), options);
+    SetXMLValue(QStringLiteral("Name"), QStringLiteral("Width"), option);
+    SetXMLValue(QStringLiteral("Options"), QStringLiteral("flat"), doc->documentElement());
+    EXPECT_EQ(QStringLiteral("Width"), GetXMLValue(QStringLiteral("Name"), option));
+    EXPECT_EQ(QStringLiteral("flat"),
+              GetXMLValue(QStringLiteral("Options"), doc->documentElement()));
+    EXPECT_FALSE(messages.removeChild(message));
+}
+
+TEST(xml_document_test, copiesNodesBetweenDocuments)
+{
+    auto source = LoadXMLDocument(QStringLiteral("<a><Option><Name>W</Name></Option></a>"));
+    auto target = NewXMLDocument(QStringLiteral("b"));
+    const XmlNode copy = target->documentElement().appendCopy(
+        FindChildNode(source->documentElement(), QStringLiteral("Option")));
+    source.reset();
+    EXPECT_EQ(QStringLiteral("W"), GetXMLValue(QStringLiteral("Name"), copy));
+    EXPECT_EQ(QStringLiteral("<?xml version=\"1.0\"?>\n<b><Option><Name>W</Name></Option></b>\n"),
+              target->xml());
+}
+
+TEST(xml_document_test, selectsWithXPathAndTheMsExtension)
+{
+    auto doc = LoadXMLDocument(QStringLiteral("<r><x>abc</x><x>ABC</x><x>abd</x><y a='1'/></r>"));
+    ASSERT_TRUE(doc.has_value());
+    EXPECT_EQ(
+        2,
+        doc->selectNodes(QStringLiteral("//x[ms:string-compare(., 'Abc', '', 'i') = '0']")).size());
+    EXPECT_EQ(
+        1,
+        doc->selectNodes(QStringLiteral("//x[ms:string-compare(., 'ABC', '', 'u') = 0]")).size());
+    EXPECT_EQ(2, doc->selectNodes(QStringLiteral("//x[ms:string-compare(., 'abd') < 0]")).size());
+    EXPECT_EQ(QStringLiteral("1"), doc->selectSingleNode(QStringLiteral("//y/@a")).text());
+    EXPECT_TRUE(doc->selectSingleNode(QStringLiteral("//x/text()")).isNull());
+    EXPECT_EQ(QStringLiteral("abc"), doc->node().selectText(QStringLiteral("//x/text()")).value());
+
+    // Bad expressions and wrong arities select nothing.
+    for (const QString &bad :
+         {QStringLiteral("//x["), QStringLiteral("//x[ms:string-compare(.)]"),
+          QStringLiteral("//x[ms:string-compare(.,1,2,3,4)]"), QStringLiteral("//x[zz:f()]"),
+          QStringLiteral("count(//x)"), QString()})
+        EXPECT_TRUE(doc->selectSingleNode(bad).isNull()) << bad.toStdString();
+}
+
+TEST(xml_document_test, stringCompareOrdersLikeTheMsFunction)
+{
+    EXPECT_EQ(0, MsStringCompare(QStringLiteral("Width"), QStringLiteral("WIDTH"), {},
+                                 QStringLiteral("i")));
+    EXPECT_EQ(-1, MsStringCompare(QStringLiteral("a"), QStringLiteral("A")));
+    EXPECT_EQ(1,
+              MsStringCompare(QStringLiteral("a"), QStringLiteral("A"), {}, QStringLiteral("u")));
+    EXPECT_EQ(1,
+              MsStringCompare(QStringLiteral("b"), QStringLiteral("A"), {}, QStringLiteral("u")));
+    EXPECT_EQ(-1, MsStringCompare(QStringLiteral("ab"), QStringLiteral("abc")));
+    EXPECT_EQ(0, MsStringCompare(QStringLiteral("\u00c9t\u00e9"), QStringLiteral("\u00e9T\u00c9"),
+                                 {}, QStringLiteral("i")));
+}

@@ -1,0 +1,654 @@
+#include "xml/xmldocument.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlIO.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <QStringDecoder>
+
+#include <climits>
+#include <cstring>
+#include <vector>
+
+namespace zeltpc5 {
+
+namespace {
+
+// Namespace-aware and tolerant of nothing: no network, no entity substitution, no DTD
+// loading, the declared encoding ignored (the bytes are always UTF-8 here). Blank text
+// between elements is dropped; blank text inside a leaf element is kept.
+constexpr int ParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                             XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_IGNORE_ENC |
+                             XML_PARSE_COMPACT;
+
+// Bounds the work of one selection; far above anything the component's selections need.
+constexpr unsigned long XPathOperationLimit = 10'000'000;
+
+const xmlChar *Xml(const char *text)
+{
+    return reinterpret_cast<const xmlChar *>(text);
+}
+const xmlChar *Xml(const QByteArray &text)
+{
+    return reinterpret_cast<const xmlChar *>(text.constData());
+}
+// QString::fromUtf8 drops a leading U+FEFF as a byte order mark; inside a document it is a
+// character of the text and must survive.
+QString FromUtf8(const char *data, qsizetype size)
+{
+    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                         QStringDecoder::Flag::ConvertInitialBom);
+        return decoder.decode(QByteArrayView(data, size));
+    }
+    return QString::fromUtf8(data, size);
+}
+
+QString FromXml(const xmlChar *text)
+{
+    const auto *data = reinterpret_cast<const char *>(text);
+    return FromUtf8(data, qsizetype(std::strlen(data)));
+}
+
+void EnsureLibxmlInitialised()
+{
+    static const bool initialised = [] {
+        xmlInitParser();
+        return true;
+    }();
+    (void)initialised;
+}
+
+void QuietError(void *, xmlErrorPtr) {}
+void QuietGenericError(void *, const char *, ...) {}
+
+// Some libxml2 paths report through the thread's generic handler only; keep them off stderr
+// for the duration of one call and leave the handler as it was.
+class QuietGenericErrors
+{
+public:
+    QuietGenericErrors() : m_handler(xmlGenericError), m_context(xmlGenericErrorContext)
+    {
+        xmlSetGenericErrorFunc(nullptr, QuietGenericError);
+    }
+    ~QuietGenericErrors() { xmlSetGenericErrorFunc(m_context, m_handler); }
+    QuietGenericErrors(const QuietGenericErrors &) = delete;
+    QuietGenericErrors &operator=(const QuietGenericErrors &) = delete;
+
+private:
+    xmlGenericErrorFunc m_handler;
+    void *m_context;
+};
+
+// Documents from the host never carry a document type; refusing one outright rules out
+// entity declarations and the expansion attacks that come with them.
+void RejectDocumentType(void *ctx, const xmlChar *, const xmlChar *, const xmlChar *)
+{
+    auto *ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    ctxt->wellFormed = 0;
+    xmlStopParser(ctxt);
+}
+
+bool IsXmlChar(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The text without the characters an XML 1.0 document cannot carry (controls, lone
+// surrogates, U+FFFE and U+FFFF), as UTF-8.
+QByteArray XmlSafeUtf8(const QString &text)
+{
+    bool clean = true;
+    for (qsizetype i = 0; i < text.size() && clean; ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        clean = !c.isSurrogate() && IsXmlChar(c.unicode());
+    }
+    if (clean)
+        return text.toUtf8();
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            kept.append(c);
+            kept.append(text.at(++i));
+        } else if (!c.isSurrogate() && IsXmlChar(c.unicode())) {
+            kept.append(c);
+        }
+    }
+    return kept.toUtf8();
+}
+
+// Element and attribute names the component creates carry no prefix: a prefix would need a
+// declaration, and "xmlns" would turn an attribute into one.
+bool IsPlainName(const QByteArray &name)
+{
+    return !name.isEmpty() && xmlValidateNCName(Xml(name), 0) == 0 && !name.startsWith("xmlns");
+}
+
+bool QualifiedNameEquals(const xmlNode *node, const QByteArray &name)
+{
+    const QByteArrayView local(reinterpret_cast<const char *>(node->name));
+    if (node->ns == nullptr || node->ns->prefix == nullptr)
+        return local == name;
+    const QByteArrayView prefix(reinterpret_cast<const char *>(node->ns->prefix));
+    return name.size() == prefix.size() + 1 + local.size() && name.startsWith(prefix) &&
+           name.at(prefix.size()) == ':' && name.endsWith(local);
+}
+
+xmlNode *NextElement(xmlNode *node, const QByteArray &name)
+{
+    for (; node != nullptr; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE && (name.isEmpty() || QualifiedNameEquals(node, name)))
+            return node;
+    }
+    return nullptr;
+}
+
+bool CanHoldElements(const xmlNode *node)
+{
+    return node != nullptr && (node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE);
+}
+
+bool IsHandleKind(const xmlNode *node)
+{
+    return node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE ||
+           node->type == XML_DOCUMENT_NODE;
+}
+
+QString NodeText(const xmlNode *node)
+{
+    if (node->type == XML_NAMESPACE_DECL)
+        return FromXml(reinterpret_cast<const xmlNs *>(node)->href);
+    // The common case, an element holding one text, needs no copy through libxml2.
+    const xmlNode *child = node->children;
+    if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && child != nullptr &&
+        child->next == nullptr && child->type == XML_TEXT_NODE)
+        return FromXml(child->content);
+    if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && child == nullptr)
+        return {};
+    xmlChar *content = xmlNodeGetContent(node);
+    const QString text = content ? FromXml(content) : QString();
+    xmlFree(content);
+    return text;
+}
+
+} // namespace
+
+namespace detail {
+
+struct XmlDocumentData
+{
+    explicit XmlDocumentData(xmlDocPtr d) : doc(d) {}
+    ~XmlDocumentData()
+    {
+        if (xpath != nullptr)
+            xmlXPathFreeContext(xpath);
+        for (xmlNode *node : detached)
+            xmlFreeNode(node);
+        xmlFreeDoc(doc);
+    }
+    XmlDocumentData(const XmlDocumentData &) = delete;
+    XmlDocumentData &operator=(const XmlDocumentData &) = delete;
+
+    // Takes a node out of the tree but keeps it, since handles may still point into it.
+    void detach(xmlNode *node)
+    {
+        xmlUnlinkNode(node);
+        detached.push_back(node);
+    }
+
+    xmlXPathContextPtr context();
+    // The result of an expression evaluated at a node; null when it does not compile or fails.
+    xmlXPathObjectPtr evaluate(xmlNode *node, const QString &expression);
+
+    xmlDocPtr doc;
+    std::vector<xmlNode *> detached;
+    xmlXPathContextPtr xpath = nullptr;
+};
+
+} // namespace detail
+
+namespace {
+
+void StringCompareFunction(xmlXPathParserContextPtr ctxt, int nargs)
+{
+    if (nargs < 2 || nargs > 4) {
+        xmlXPathErr(ctxt, XPATH_INVALID_ARITY);
+        return;
+    }
+    QString arguments[4];
+    for (int i = nargs - 1; i >= 0; --i) {
+        xmlChar *value = xmlXPathPopString(ctxt);
+        if (value != nullptr)
+            arguments[i] = FromXml(value);
+        xmlFree(value);
+    }
+    if (ctxt->error != XPATH_EXPRESSION_OK)
+        return;
+    xmlXPathReturnNumber(ctxt,
+                         MsStringCompare(arguments[0], arguments[1], arguments[2], arguments[3]));
+}
+
+} // namespace
+
+xmlXPathContextPtr detail::XmlDocumentData::context()
+{
+    if (xpath != nullptr)
+        return xpath;
+    xpath = xmlXPathNewContext(doc);
+    if (xpath == nullptr)
+        return nullptr;
+    xpath->error = QuietError;
+    xpath->opLimit = XPathOperationLimit;
+    xmlXPathRegisterNs(xpath, Xml("ms"), Xml(MsXsltNamespace));
+    xmlXPathRegisterFuncNS(xpath, Xml("string-compare"), Xml(MsXsltNamespace),
+                           StringCompareFunction);
+    return xpath;
+}
+
+xmlXPathObjectPtr detail::XmlDocumentData::evaluate(xmlNode *node, const QString &expression)
+{
+    const QByteArray text = expression.toUtf8();
+    xmlXPathContextPtr ctx = context();
+    // libxml2 reads the expression as a C string: an embedded NUL would cut it short.
+    if (ctx == nullptr || text.isEmpty() || text.contains('\0'))
+        return nullptr;
+    const QuietGenericErrors quiet;
+    ctx->node = node;
+    ctx->opCount = 0;
+    xmlXPathCompExprPtr compiled = xmlXPathCtxtCompile(ctx, Xml(text));
+    if (compiled == nullptr)
+        return nullptr;
+    ctx->opCount = 0;
+    xmlXPathObjectPtr result = xmlXPathCompiledEval(compiled, ctx);
+    xmlXPathFreeCompExpr(compiled);
+    if (result != nullptr && result->type == XPATH_NODESET && result->nodesetval != nullptr)
+        xmlXPathNodeSetSort(result->nodesetval);
+    return result;
+}
+
+// ---- XmlNode
+
+XmlNode::XmlNode(std::shared_ptr<detail::XmlDocumentData> doc, _xmlNode *node)
+    : m_doc(node ? std::move(doc) : nullptr), m_node(node)
+{}
+
+bool XmlNode::isDocument() const
+{
+    return m_node && m_node->type == XML_DOCUMENT_NODE;
+}
+bool XmlNode::isElement() const
+{
+    return m_node && m_node->type == XML_ELEMENT_NODE;
+}
+bool XmlNode::isAttribute() const
+{
+    return m_node && m_node->type == XML_ATTRIBUTE_NODE;
+}
+
+QString XmlNode::nodeName() const
+{
+    if (m_node == nullptr)
+        return {};
+    if (m_node->type == XML_DOCUMENT_NODE)
+        return QStringLiteral("#document");
+    const QString local = FromXml(m_node->name);
+    if (m_node->ns != nullptr && m_node->ns->prefix != nullptr)
+        return FromXml(m_node->ns->prefix) + QLatin1Char(':') + local;
+    return local;
+}
+
+QString XmlNode::text() const
+{
+    return m_node ? NodeText(m_node) : QString();
+}
+
+bool XmlNode::setText(const QString &text) const
+{
+    if (m_node == nullptr)
+        return false;
+    const QByteArray utf8 = XmlSafeUtf8(text);
+    if (m_node->type == XML_ATTRIBUTE_NODE) {
+        // Through the owner, which keeps the attribute node and replaces only its value.
+        auto *attribute = reinterpret_cast<xmlAttr *>(m_node);
+        return attribute->parent != nullptr && xmlSetNsProp(attribute->parent, attribute->ns,
+                                                            attribute->name, Xml(utf8)) != nullptr;
+    }
+    if (m_node->type != XML_ELEMENT_NODE)
+        return false;
+    xmlNode *text_node = nullptr;
+    if (!utf8.isEmpty()) {
+        text_node = xmlNewDocTextLen(m_doc->doc, Xml(utf8), int(utf8.size()));
+        if (text_node == nullptr)
+            return false;
+    }
+    for (xmlNode *child = m_node->children; child != nullptr;) {
+        xmlNode *next = child->next;
+        if (child->type == XML_ELEMENT_NODE) {
+            m_doc->detach(child);
+        } else {
+            xmlUnlinkNode(child);
+            xmlFreeNode(child);
+        }
+        child = next;
+    }
+    if (text_node != nullptr)
+        xmlAddChild(m_node, text_node);
+    return true;
+}
+
+XmlDocument XmlNode::ownerDocument() const
+{
+    return XmlDocument(m_doc);
+}
+
+XmlNode XmlNode::parentNode() const
+{
+    if (m_node == nullptr || m_node->parent == nullptr)
+        return {};
+    return XmlNode(m_doc, m_node->parent);
+}
+
+XmlNode XmlNode::firstChildElement(const QString &name) const
+{
+    if (!CanHoldElements(m_node))
+        return {};
+    return XmlNode(m_doc, NextElement(m_node->children, name.toUtf8()));
+}
+
+XmlNode XmlNode::nextSiblingElement(const QString &name) const
+{
+    if (m_node == nullptr || m_node->type != XML_ELEMENT_NODE)
+        return {};
+    return XmlNode(m_doc, NextElement(m_node->next, name.toUtf8()));
+}
+
+QList<XmlNode> XmlNode::childElements(const QString &name) const
+{
+    QList<XmlNode> elements;
+    if (!CanHoldElements(m_node))
+        return elements;
+    const QByteArray utf8 = name.toUtf8();
+    for (xmlNode *child = NextElement(m_node->children, utf8); child != nullptr;
+         child = NextElement(child->next, utf8))
+        elements.append(XmlNode(m_doc, child));
+    return elements;
+}
+
+QList<XmlNode> XmlNode::descendantElements(const QString &name) const
+{
+    QList<XmlNode> elements;
+    if (!CanHoldElements(m_node))
+        return elements;
+    const QByteArray utf8 = name.toUtf8();
+    // Iterative pre-order walk: document order, and no recursion on deep trees.
+    xmlNode *node = m_node->children;
+    while (node != nullptr && node != m_node) {
+        if (node->type == XML_ELEMENT_NODE) {
+            if (utf8.isEmpty() || QualifiedNameEquals(node, utf8))
+                elements.append(XmlNode(m_doc, node));
+            if (node->children != nullptr) {
+                node = node->children;
+                continue;
+            }
+        }
+        while (node != m_node && node->next == nullptr)
+            node = node->parent;
+        if (node != m_node)
+            node = node->next;
+    }
+    return elements;
+}
+
+XmlNode XmlNode::treeRoot() const
+{
+    if (m_node == nullptr)
+        return {};
+    xmlNode *top = m_node->type == XML_ATTRIBUTE_NODE ? m_node->parent : m_node;
+    while (top != nullptr && top->parent != nullptr)
+        top = top->parent;
+    return XmlNode(m_doc, top ? top : m_node);
+}
+
+bool XmlNode::hasNamespace() const
+{
+    return m_node != nullptr && m_node->ns != nullptr;
+}
+
+XmlNode XmlNode::appendElement(const QString &name) const
+{
+    const QByteArray utf8 = name.toUtf8();
+    if (!CanHoldElements(m_node) || !IsPlainName(utf8))
+        return {};
+    if (m_node->type == XML_DOCUMENT_NODE && xmlDocGetRootElement(m_doc->doc) != nullptr)
+        return {};
+    xmlNode *element = xmlNewDocNode(m_doc->doc, nullptr, Xml(utf8), nullptr);
+    if (element == nullptr)
+        return {};
+    if (xmlAddChild(m_node, element) == nullptr) {
+        xmlFreeNode(element);
+        return {};
+    }
+    return XmlNode(m_doc, element);
+}
+
+XmlNode XmlNode::appendCopy(const XmlNode &source) const
+{
+    if (!CanHoldElements(m_node) || !source.isElement())
+        return {};
+    if (m_node->type == XML_DOCUMENT_NODE && xmlDocGetRootElement(m_doc->doc) != nullptr)
+        return {};
+    xmlNode *copy = xmlDocCopyNode(source.m_node, m_doc->doc, 1);
+    if (copy == nullptr)
+        return {};
+    if (xmlAddChild(m_node, copy) == nullptr) {
+        xmlFreeNode(copy);
+        return {};
+    }
+    // A copy from another document may use namespaces declared above the source.
+    xmlReconciliateNs(m_doc->doc, copy);
+    return XmlNode(m_doc, copy);
+}
+
+bool XmlNode::removeChild(const XmlNode &child) const
+{
+    if (m_node == nullptr || !child.isElement() || child.m_node->parent != m_node ||
+        child.m_doc != m_doc)
+        return false;
+    m_doc->detach(child.m_node);
+    return true;
+}
+
+std::optional<QString> XmlNode::attribute(const QString &name) const
+{
+    if (!isElement())
+        return std::nullopt;
+    const QByteArray utf8 = name.toUtf8();
+    xmlAttr *attribute = xmlHasNsProp(m_node, Xml(utf8), nullptr);
+    if (attribute == nullptr || attribute->type != XML_ATTRIBUTE_NODE)
+        return std::nullopt;
+    return NodeText(reinterpret_cast<xmlNode *>(attribute));
+}
+
+bool XmlNode::setAttribute(const QString &name, const QString &value) const
+{
+    const QByteArray utf8 = name.toUtf8();
+    if (!isElement() || !IsPlainName(utf8))
+        return false;
+    return xmlSetNsProp(m_node, nullptr, Xml(utf8), Xml(XmlSafeUtf8(value))) != nullptr;
+}
+
+XmlNode XmlNode::selectSingleNode(const QString &xpath) const
+{
+    if (m_node == nullptr)
+        return {};
+    xmlXPathObjectPtr result = m_doc->evaluate(m_node, xpath);
+    XmlNode found;
+    if (result != nullptr && result->type == XPATH_NODESET && result->nodesetval != nullptr) {
+        const xmlNodeSet *set = result->nodesetval;
+        for (int i = 0; i < set->nodeNr && found.isNull(); ++i) {
+            if (IsHandleKind(set->nodeTab[i]))
+                found = XmlNode(m_doc, set->nodeTab[i]);
+        }
+    }
+    xmlXPathFreeObject(result);
+    return found;
+}
+
+QList<XmlNode> XmlNode::selectNodes(const QString &xpath) const
+{
+    QList<XmlNode> nodes;
+    if (m_node == nullptr)
+        return nodes;
+    xmlXPathObjectPtr result = m_doc->evaluate(m_node, xpath);
+    if (result != nullptr && result->type == XPATH_NODESET && result->nodesetval != nullptr) {
+        const xmlNodeSet *set = result->nodesetval;
+        for (int i = 0; i < set->nodeNr; ++i) {
+            if (IsHandleKind(set->nodeTab[i]))
+                nodes.append(XmlNode(m_doc, set->nodeTab[i]));
+        }
+    }
+    xmlXPathFreeObject(result);
+    return nodes;
+}
+
+std::optional<QString> XmlNode::selectText(const QString &xpath) const
+{
+    if (m_node == nullptr)
+        return std::nullopt;
+    xmlXPathObjectPtr result = m_doc->evaluate(m_node, xpath);
+    std::optional<QString> text;
+    if (result != nullptr && result->type == XPATH_NODESET && result->nodesetval != nullptr &&
+        result->nodesetval->nodeNr > 0)
+        text = NodeText(result->nodesetval->nodeTab[0]);
+    xmlXPathFreeObject(result);
+    return text;
+}
+
+// ---- XmlDocument
+
+std::optional<XmlDocument> XmlDocument::create(const QString &rootName)
+{
+    const QByteArray name = rootName.toUtf8();
+    if (!IsPlainName(name))
+        return std::nullopt;
+    EnsureLibxmlInitialised();
+    xmlDocPtr doc = xmlNewDoc(Xml("1.0"));
+    if (doc == nullptr)
+        return std::nullopt;
+    auto data = std::make_shared<detail::XmlDocumentData>(doc);
+    xmlNode *root = xmlNewDocNode(doc, nullptr, Xml(name), nullptr);
+    if (root == nullptr)
+        return std::nullopt;
+    xmlDocSetRootElement(doc, root);
+    return XmlDocument(std::move(data));
+}
+
+std::optional<XmlDocument> XmlDocument::parse(const QString &text, const XmlParseLimits &limits)
+{
+    // Lone surrogates have no UTF-8 form; converting would silently change the text.
+    if (text.isEmpty() || !QStringView(text).isValidUtf16())
+        return std::nullopt;
+    if (text.size() > limits.maxBytes)
+        return std::nullopt;
+    return parse(text.toUtf8(), limits);
+}
+
+std::optional<XmlDocument> XmlDocument::parse(const QByteArray &utf8, const XmlParseLimits &limits)
+{
+    if (utf8.isEmpty() || utf8.size() > limits.maxBytes || utf8.size() > INT_MAX)
+        return std::nullopt;
+    EnsureLibxmlInitialised();
+    const QuietGenericErrors quiet;
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (ctxt == nullptr)
+        return std::nullopt;
+    ctxt->sax->internalSubset = RejectDocumentType;
+    ctxt->sax->serror = QuietError;
+    xmlDocPtr doc =
+        xmlCtxtReadMemory(ctxt, utf8.constData(), int(utf8.size()), nullptr, "UTF-8", ParseOptions);
+    const bool accepted = doc != nullptr && ctxt->wellFormed && ctxt->nsWellFormed &&
+                          doc->intSubset == nullptr && doc->extSubset == nullptr &&
+                          xmlDocGetRootElement(doc) != nullptr;
+    xmlFreeParserCtxt(ctxt);
+    if (!accepted) {
+        xmlFreeDoc(doc);
+        return std::nullopt;
+    }
+    return XmlDocument(std::make_shared<detail::XmlDocumentData>(doc));
+}
+
+XmlNode XmlDocument::node() const
+{
+    return XmlNode(d, reinterpret_cast<xmlNode *>(d->doc));
+}
+
+XmlNode XmlDocument::documentElement() const
+{
+    return XmlNode(d, xmlDocGetRootElement(d->doc));
+}
+
+QString XmlDocument::xml() const
+{
+    // The declaration is written here rather than by libxml2, which would name the encoding:
+    // the text travels as UTF-16, so naming UTF-8 would be wrong once it is stored.
+    QString text = QStringLiteral("<?xml version=\"1.0\"?>\n");
+    // No encoder on the buffer: the tree is UTF-8 already, and "UTF-8" below keeps non-ASCII
+    // characters as they are instead of writing character references.
+    xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
+    if (out == nullptr)
+        return text;
+    for (xmlNode *child = d->doc->children; child != nullptr; child = child->next) {
+        xmlNodeDumpOutput(out, d->doc, child, 0, 0, "UTF-8");
+        xmlOutputBufferWrite(out, 1, "\n");
+    }
+    if (out->error == 0)
+        text += FromUtf8(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
+                         qsizetype(xmlOutputBufferGetSize(out)));
+    xmlOutputBufferClose(out);
+    return text;
+}
+
+// ---- ms:string-compare
+
+namespace {
+
+template <typename Char>
+int Sign(Char a, Char b)
+{
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+} // namespace
+
+int MsStringCompare(const QString &a, const QString &b, const QString &, const QString &options)
+{
+    const bool ignoreCase = options.contains(QLatin1Char('i'), Qt::CaseInsensitive);
+    const bool upperFirst = options.contains(QLatin1Char('u'), Qt::CaseInsensitive);
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    if (folded != 0)
+        return folded < 0 ? -1 : 1;
+    if (ignoreCase)
+        return 0;
+    // Equal but for case: the first letter that differs decides.
+    for (qsizetype i = 0; i < qMin(a.size(), b.size()); ++i) {
+        const QChar x = a.at(i);
+        const QChar y = b.at(i);
+        if (x == y)
+            continue;
+        if (x.isUpper() != y.isUpper())
+            return (x.isUpper() == upperFirst) ? -1 : 1;
+        return Sign(x.unicode(), y.unicode());
+    }
+    return Sign(a.size(), b.size());
+}
+
+} // namespace zeltpc5
