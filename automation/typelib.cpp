@@ -32,6 +32,14 @@ constexpr std::array ReplaceEngineMembers{
     MemberFacts{"LineWasSelected", 0x6003000A, K::Method},
     MemberFacts{"CountChanges", 0x6003000B, K::Method},
     MemberFacts{"GetChange", 0x6003000C, K::Method},
+    MemberFacts{"ShowChangeOptionValue", 0x6003000D, K::Method},
+    MemberFacts{"ChangeOptionValue", 0x6003000E, K::Method},
+    MemberFacts{"ShowChangeProductStyle", 0x6003000F, K::Method},
+    MemberFacts{"ChangeProductStyle", 0x60030010, K::Method},
+    MemberFacts{"ShowChangeProductStyleAndOptions", 0x60030011, K::Method},
+    MemberFacts{"ChangeProductStyleAndOptions", 0x60030012, K::Method},
+    MemberFacts{"ShowChangeDiscount", 0x60030013, K::Method},
+    MemberFacts{"ChangeDiscount", 0x60030014, K::Method},
 };
 
 constexpr std::array CompareEngineMembers{
@@ -57,6 +65,8 @@ constexpr std::array ItemReviewEngineMembers{
     MemberFacts{"GetLineData", 0x60030009, K::Method},
     MemberFacts{"CountChanges", 0x6003000A, K::Method},
     MemberFacts{"GetChange", 0x6003000B, K::Method},
+    MemberFacts{"ShowReviewItems", 0x6003000C, K::Method},
+    MemberFacts{"ReviewItems", 0x6003000D, K::Method},
 };
 
 const InterfaceFacts LibraryIf{"_Library", QUuid("{648405CB-3DB3-4EEB-99FC-88917C33A4EB}"),

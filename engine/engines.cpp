@@ -1,15 +1,98 @@
 #include "engine/engines.h"
 
+#include "replace/changeworkers.h"
+#include "review/itemreview.h"
+#include "ui/progresswindow.h"
+
 #include <zeltpc5/classregistry.h>
 
 namespace zeltpc5 {
 
 namespace {
 
+ReplaceEngine &replaceEngine(Dispatch &d)
+{
+    return static_cast<ReplaceEngine &>(d);
+}
+
+// The handlers of the change operations read their arguments, run, and answer a boolean.
+template <class Run>
+MemberTable::Handler changeOperation(Run run)
+{
+    return [run](Dispatch &d, VariantList &args, Variant &result) {
+        ArgReader a(args);
+        const std::optional<bool> ok = run(replaceEngine(d), a);
+        if (!a.ok())
+            return a.status();
+        result = MakeBool(ok.value_or(false));
+        return Status();
+    };
+}
+
+// The arguments of the option, product/style and discount operations, read in order; the
+// run happens only when every argument converted.
+template <class F>
+auto optionArgs(F f)
+{
+    return changeOperation([f](ReplaceEngine &e, ArgReader &a) -> std::optional<bool> {
+        const QString names = a.text(0), values = a.text(1), ids = a.text(2);
+        if (!a.ok())
+            return std::nullopt;
+        return (e.*f)(names, values, ids);
+    });
+}
+
+template <class F>
+auto productArgs(F f)
+{
+    return changeOperation([f](ReplaceEngine &e, ArgReader &a) -> std::optional<bool> {
+        const qint32 vendor = a.int32(0), product = a.int32(1);
+        const QString style = a.text(2), ids = a.text(3);
+        if (!a.ok())
+            return std::nullopt;
+        return (e.*f)(vendor, product, style, ids);
+    });
+}
+
+template <class F>
+auto productOptionArgs(F f)
+{
+    return changeOperation([f](ReplaceEngine &e, ArgReader &a) -> std::optional<bool> {
+        const qint32 vendor = a.int32(0), product = a.int32(1);
+        const QString style = a.text(2), names = a.text(3), values = a.text(4), ids = a.text(5);
+        if (!a.ok())
+            return std::nullopt;
+        return (e.*f)(vendor, product, style, names, values, ids);
+    });
+}
+
+template <class F>
+auto discountArgs(F f)
+{
+    return changeOperation([f](ReplaceEngine &e, ArgReader &a) -> std::optional<bool> {
+        const qint16 what = a.int16(0);
+        const QString value = a.text(1), ids = a.text(2);
+        if (!a.ok())
+            return std::nullopt;
+        return (e.*f)(what, value, ids);
+    });
+}
+
 const MemberTable &replaceTable()
 {
     static const MemberTable table =
         ToolEngine::SkeletonMembers(typelib::ReplaceEngineInterface())
+            .method("ShowChangeOptionValue", 3, optionArgs(&ReplaceEngine::ShowChangeOptionValue))
+            .method("ChangeOptionValue", 3, optionArgs(&ReplaceEngine::ChangeOptionValue))
+            .method("ShowChangeProductStyle", 4,
+                    productArgs(&ReplaceEngine::ShowChangeProductStyle))
+            .method("ChangeProductStyle", 4, productArgs(&ReplaceEngine::ChangeProductStyle))
+            .method("ShowChangeProductStyleAndOptions", 6,
+                    productOptionArgs(&ReplaceEngine::ShowChangeProductStyleAndOptions))
+            .method("ChangeProductStyleAndOptions", 6,
+                    productOptionArgs(&ReplaceEngine::ChangeProductStyleAndOptions))
+            .method("ShowChangeDiscount", 3, discountArgs(&ReplaceEngine::ShowChangeDiscount))
+            .method("ChangeDiscount", 3, discountArgs(&ReplaceEngine::ChangeDiscount))
             .method("LineWasSelected", 1,
                     [](Dispatch &d, VariantList &args, Variant &result) {
                         ArgReader a(args);
@@ -30,10 +113,30 @@ const MemberTable &compareTable()
     return table;
 }
 
+// A tool operation taking the "|"-separated identifiers and answering a boolean.
+MemberTable::Handler idsOperation(bool (*operation)(ItemReviewEngine &, const QString &))
+{
+    return [operation](Dispatch &d, VariantList &args, Variant &result) {
+        ArgReader a(args);
+        const QString ids = a.text(0);
+        if (!a.ok())
+            return a.status();
+        result = MakeBool(operation(static_cast<ItemReviewEngine &>(d), ids));
+        return Status();
+    };
+}
+
 const MemberTable &reviewTable()
 {
     static const MemberTable table =
-        ToolEngine::SkeletonMembers(typelib::ItemReviewEngineInterface()).build();
+        ToolEngine::SkeletonMembers(typelib::ItemReviewEngineInterface())
+            .method("ShowReviewItems", 1, idsOperation([](ItemReviewEngine &e, const QString &ids) {
+                        return e.ShowReviewItems(ids);
+                    }))
+            .method("ReviewItems", 1, idsOperation([](ItemReviewEngine &e, const QString &ids) {
+                        return e.ReviewItems(ids);
+                    }))
+            .build();
     return table;
 }
 
@@ -56,11 +159,140 @@ bool ReplaceEngine::LineWasSelected(const QString &uniqueID) const
     return !uniqueID.isEmpty() && m_selected.contains(uniqueID.toCaseFolded());
 }
 
+namespace {
+
+const ProgressWindowTexts ChangeOptionWindow{QStringLiteral("frmChangeOption"),
+                                             QStringLiteral("Change Option"),
+                                             QStringLiteral("Processing option changes...")};
+const ProgressWindowTexts ChangeProductStyleWindow{QStringLiteral("frmChangeProductStyle"),
+                                                   QStringLiteral("Change Product/Style"),
+                                                   QStringLiteral("Processing changes...")};
+const ProgressWindowTexts ChangeProductStyleAndOptionsWindow{
+    QStringLiteral("frmChangeProductStyleAndOptions"),
+    QStringLiteral("Change Product/Style/Options"), QStringLiteral("Processing changes...")};
+const ProgressWindowTexts ChangeDiscountWindow{QStringLiteral("frmChangeDiscount"),
+                                               QStringLiteral("Change Discount"),
+                                               QStringLiteral("Processing discount changes...")};
+
+} // namespace
+
+bool ReplaceEngine::runChange(const QString &uniqueIDsToChange, const ProgressWindowTexts *window,
+                              const Worker &worker)
+{
+    setSelectedIDs(uniqueIDsToChange);
+    // A window may let the host release its references while the run goes on.
+    const Ref<ReplaceEngine> keep(this);
+    ChangeRun run{lines(), productEngine(), Host(), [this] { return CancelRequested(); }};
+    if (!window) {
+        worker(run, nullptr);
+        return !CancelRequested();
+    }
+    return RunWithProgressWindow(
+        *window, [&](Progress *progress) { worker(run, progress); },
+        [this] { setCancelRequested(true); }, [this] { return CancelRequested(); });
+}
+
+bool ReplaceEngine::ShowChangeOptionValue(const QString &optionNames,
+                                          const QString &newOptionValues,
+                                          const QString &uniqueIDsToChange)
+{
+    return runChange(uniqueIDsToChange, &ChangeOptionWindow, [&](ChangeRun &run, Progress *p) {
+        ChangeOptionValues(run, optionNames, newOptionValues, uniqueIDsToChange, p);
+    });
+}
+
+bool ReplaceEngine::ChangeOptionValue(const QString &optionNames, const QString &newOptionValues,
+                                      const QString &uniqueIDsToChange)
+{
+    return runChange(uniqueIDsToChange, nullptr, [&](ChangeRun &run, Progress *p) {
+        ChangeOptionValues(run, optionNames, newOptionValues, uniqueIDsToChange, p);
+    });
+}
+
+bool ReplaceEngine::ShowChangeProductStyle(qint32 vendorID, qint32 productID, const QString &style,
+                                           const QString &uniqueIDsToChange)
+{
+    return runChange(uniqueIDsToChange, &ChangeProductStyleWindow,
+                     [&](ChangeRun &run, Progress *p) {
+                         ChangeProductStyles(run, vendorID, productID, style, uniqueIDsToChange, p);
+                     });
+}
+
+bool ReplaceEngine::ChangeProductStyle(qint32 vendorID, qint32 productID, const QString &style,
+                                       const QString &uniqueIDsToChange)
+{
+    return runChange(uniqueIDsToChange, nullptr, [&](ChangeRun &run, Progress *p) {
+        ChangeProductStyles(run, vendorID, productID, style, uniqueIDsToChange, p);
+    });
+}
+
+bool ReplaceEngine::ShowChangeProductStyleAndOptions(qint32 vendorID, qint32 productID,
+                                                     const QString &style,
+                                                     const QString &optionNames,
+                                                     const QString &newOptionValues,
+                                                     const QString &uniqueIDsToChange)
+{
+    return runChange(uniqueIDsToChange, &ChangeProductStyleAndOptionsWindow,
+                     [&](ChangeRun &run, Progress *p) {
+                         ChangeProductStylesAndOptions(run, vendorID, productID, style, optionNames,
+                                                       newOptionValues, uniqueIDsToChange, p);
+                     });
+}
+
+bool ReplaceEngine::ChangeProductStyleAndOptions(qint32 vendorID, qint32 productID,
+                                                 const QString &style, const QString &optionNames,
+                                                 const QString &newOptionValues,
+                                                 const QString &uniqueIDsToChange)
+{
+    return runChange(uniqueIDsToChange, nullptr, [&](ChangeRun &run, Progress *p) {
+        ChangeProductStylesAndOptions(run, vendorID, productID, style, optionNames, newOptionValues,
+                                      uniqueIDsToChange, p);
+    });
+}
+
+bool ReplaceEngine::ShowChangeDiscount(qint16 whatToChange, const QString &newValue,
+                                       const QString &uniqueIDsToChange)
+{
+    return runChange(uniqueIDsToChange, &ChangeDiscountWindow, [&](ChangeRun &run, Progress *p) {
+        ChangeDiscounts(run, whatToChange, newValue, uniqueIDsToChange, p);
+    });
+}
+
+bool ReplaceEngine::ChangeDiscount(qint16 whatToChange, const QString &newValue,
+                                   const QString &uniqueIDsToChange)
+{
+    return runChange(uniqueIDsToChange, nullptr, [&](ChangeRun &run, Progress *p) {
+        ChangeDiscounts(run, whatToChange, newValue, uniqueIDsToChange, p);
+    });
+}
+
 CompareEngine::CompareEngine() : ToolEngine(QStringLiteral("CompareEngine"), &compareTable()) {}
 
 ItemReviewEngine::ItemReviewEngine()
     : ToolEngine(QStringLiteral("ItemReviewEngine"), &reviewTable())
 {}
+
+bool ItemReviewEngine::ShowReviewItems(const QString &uniqueIDs)
+{
+    const ProgressWindowTexts texts{QStringLiteral("frmReviewItems"),
+                                    QStringLiteral("Reviewing Items"),
+                                    QStringLiteral("Please wait while items are reviewed...")};
+    // The window holds the engine for as long as it is open.
+    const Ref<ItemReviewEngine> keep(this);
+    return RunWithProgressWindow(
+        texts,
+        [&](Progress *progress) {
+            ReviewSelectedItems(lines(), uniqueIDs, progress, [&] { return CancelRequested(); });
+        },
+        [&] { setCancelRequested(true); }, [&] { return CancelRequested(); });
+}
+
+bool ItemReviewEngine::ReviewItems(const QString &uniqueIDs)
+{
+    ReviewSelectedItems(lines(), uniqueIDs, nullptr, [&] { return CancelRequested(); });
+    // Success unless cancelled, like the windowed form; never a failure reported as done.
+    return !CancelRequested();
+}
 
 void RegisterComponentClasses()
 {

@@ -3,14 +3,43 @@
 
 #include "engine/toolengine.h"
 
+#include "common/progress.h"
+
 #include <QSet>
 
+#include <functional>
+
 namespace zeltpc5 {
+
+struct ChangeRun;
+struct ProgressWindowTexts;
 
 class ReplaceEngine : public ToolEngine
 {
 public:
     ReplaceEngine();
+
+    // The bulk changes. The Show forms run inside their progress window (directly when the
+    // host has no windows); every form returns true unless the run ended cancelled.
+    bool ShowChangeOptionValue(const QString &optionNames, const QString &newOptionValues,
+                               const QString &uniqueIDsToChange);
+    bool ChangeOptionValue(const QString &optionNames, const QString &newOptionValues,
+                           const QString &uniqueIDsToChange);
+    bool ShowChangeProductStyle(qint32 vendorID, qint32 productID, const QString &style,
+                                const QString &uniqueIDsToChange);
+    bool ChangeProductStyle(qint32 vendorID, qint32 productID, const QString &style,
+                            const QString &uniqueIDsToChange);
+    bool ShowChangeProductStyleAndOptions(qint32 vendorID, qint32 productID, const QString &style,
+                                          const QString &optionNames,
+                                          const QString &newOptionValues,
+                                          const QString &uniqueIDsToChange);
+    bool ChangeProductStyleAndOptions(qint32 vendorID, qint32 productID, const QString &style,
+                                      const QString &optionNames, const QString &newOptionValues,
+                                      const QString &uniqueIDsToChange);
+    bool ShowChangeDiscount(qint16 whatToChange, const QString &newValue,
+                            const QString &uniqueIDsToChange);
+    bool ChangeDiscount(qint16 whatToChange, const QString &newValue,
+                        const QString &uniqueIDsToChange);
 
     // The identifiers chosen by the most recent change run ("|"-separated).
     const QString &SelectedIDs() const { return m_selectedIDs; }
@@ -19,6 +48,12 @@ public:
     bool LineWasSelected(const QString &uniqueID) const;
 
 private:
+    using Worker = std::function<void(ChangeRun &, Progress *)>;
+    // Records the run's identifiers, then runs the worker in the window (texts given) or
+    // directly (no texts).
+    bool runChange(const QString &uniqueIDsToChange, const ProgressWindowTexts *window,
+                   const Worker &worker);
+
     QString m_selectedIDs;
     QSet<QString> m_selected; // case-folded, so that the host's per-line check stays linear
 };
@@ -33,6 +68,12 @@ class ItemReviewEngine : public ToolEngine
 {
 public:
     ItemReviewEngine();
+
+    // Reviews the lines named by the "|"-separated identifiers inside the progress window
+    // (directly when the host has no windows); true unless the review ended cancelled.
+    bool ShowReviewItems(const QString &uniqueIDs);
+    // The same review without a window; true unless it ended cancelled.
+    bool ReviewItems(const QString &uniqueIDs);
 };
 
 // Makes "zeltpc5.Library" creatable in this process (by ProgID and CLSID) without going

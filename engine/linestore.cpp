@@ -181,4 +181,18 @@ const LineRecord *LineStore::record(int index) const
     return (index >= 0 && index <= upperBound()) ? &m_records[size_t(index)] : nullptr;
 }
 
+UniqueIDIndex::UniqueIDIndex(const LineStore &store)
+{
+    const auto &records = store.records();
+    m_first.reserve(qsizetype(records.size()));
+    // Backwards, so that of two lines sharing an identifier the earlier one wins.
+    for (int i = int(records.size()) - 1; i >= 0; --i)
+        m_first.insert(records[size_t(i)].UniqueID.toLower(), i);
+}
+
+int UniqueIDIndex::find(const QString &uniqueID) const
+{
+    return m_first.value(uniqueID.toLower(), -1);
+}
+
 } // namespace zeltpc5

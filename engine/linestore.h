@@ -4,6 +4,7 @@
 
 #include <zeltpc5/status.h>
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -72,6 +73,19 @@ public:
 private:
     Status increment(int index, qint16 LineRecord::*counter);
     std::vector<LineRecord> m_records;
+};
+
+// The lines by identifier, built once per run so that finding a line does not scan the table:
+// lower-cased UniqueID -> the first (lowest) index holding it.
+class UniqueIDIndex
+{
+public:
+    explicit UniqueIDIndex(const LineStore &store);
+    // The first line whose identifier equals the given one in any letter case, or -1.
+    int find(const QString &uniqueID) const;
+
+private:
+    QHash<QString, int> m_first;
 };
 
 } // namespace zeltpc5

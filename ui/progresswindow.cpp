@@ -8,15 +8,15 @@
 
 namespace zeltpc5 {
 
-ProgressWindow::ProgressWindow(const ProgressWindowSpec &spec, QWidget *parent) : QDialog(parent)
+ProgressWindow::ProgressWindow(const ProgressWindowTexts &texts, QWidget *parent) : QDialog(parent)
 {
-    setObjectName(spec.objectName);
-    setWindowTitle(spec.caption);
+    setObjectName(texts.objectName);
+    setWindowTitle(texts.caption);
     setModal(true);
     setFont(QFont(QStringLiteral("Verdana"), 9));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-    m_heading = new QLabel(spec.heading, this);
+    m_heading = new QLabel(texts.heading, this);
     m_heading->setObjectName(QStringLiteral("lblHeading"));
     m_bar = new QProgressBar(this);
     m_bar->setObjectName(QStringLiteral("ProgressBar1"));
@@ -103,7 +103,7 @@ void ProgressWindow::start()
     done(m_cancelled ? QDialog::Rejected : QDialog::Accepted);
 }
 
-bool RunWithProgressWindow(const ProgressWindowSpec &spec, const ProgressWindow::Work &work,
+bool RunWithProgressWindow(const ProgressWindowTexts &texts, const ProgressWindow::Work &work,
                            const std::function<void()> &requestCancel,
                            const std::function<bool()> &cancelRequested)
 {
@@ -111,7 +111,7 @@ bool RunWithProgressWindow(const ProgressWindowSpec &spec, const ProgressWindow:
         work(nullptr);
         return !cancelRequested();
     }
-    ProgressWindow window(spec, QApplication::activeWindow());
+    ProgressWindow window(texts, QApplication::activeWindow());
     window.setWork(work);
     window.setCancelHandlers(requestCancel, cancelRequested);
     window.exec();

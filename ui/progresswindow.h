@@ -15,7 +15,7 @@ class QPushButton;
 
 namespace zeltpc5 {
 
-struct ProgressWindowSpec
+struct ProgressWindowTexts
 {
     QString objectName; // "frmChangeOption", "frmReviewItems", ...
     QString caption;    // "Change Option"
@@ -29,7 +29,7 @@ public:
     // The run; it receives the window as its progress.
     using Work = std::function<void(Progress *)>;
 
-    explicit ProgressWindow(const ProgressWindowSpec &spec, QWidget *parent = nullptr);
+    explicit ProgressWindow(const ProgressWindowTexts &texts, QWidget *parent = nullptr);
 
     // The run, started once on the first activation after the window has painted.
     void setWork(Work work) { m_work = std::move(work); }
@@ -69,7 +69,7 @@ private:
 // Runs the work inside a modal progress window and returns true unless the run ended with
 // a cancel request. Without a GUI application object (a host without windows) the work
 // runs directly, with no progress (a null Progress).
-bool RunWithProgressWindow(const ProgressWindowSpec &spec, const ProgressWindow::Work &work,
+bool RunWithProgressWindow(const ProgressWindowTexts &texts, const ProgressWindow::Work &work,
                            const std::function<void()> &requestCancel,
                            const std::function<bool()> &cancelRequested);
 

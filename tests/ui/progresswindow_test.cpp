@@ -12,8 +12,9 @@ using namespace zeltpc5;
 
 namespace {
 
-const ProgressWindowSpec Spec{QStringLiteral("frmReviewItems"), QStringLiteral("Reviewing Items"),
-                              QStringLiteral("Please wait while items are reviewed...")};
+const ProgressWindowTexts ReviewTexts{QStringLiteral("frmReviewItems"),
+                                      QStringLiteral("Reviewing Items"),
+                                      QStringLiteral("Please wait while items are reviewed...")};
 
 ProgressWindow *openWindow()
 {
@@ -24,7 +25,7 @@ ProgressWindow *openWindow()
 
 TEST(ProgressWindow, showsItsCaptionHeadingAndControls)
 {
-    ProgressWindow w(Spec);
+    ProgressWindow w(ReviewTexts);
     EXPECT_EQ(w.objectName(), QStringLiteral("frmReviewItems"));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Reviewing Items"));
     EXPECT_EQ(w.findChild<QLabel *>(QStringLiteral("lblHeading"))->text(),
@@ -41,7 +42,7 @@ TEST(ProgressWindow, runsTheWorkOnceAndReportsSuccess)
     int runs = 0;
     std::vector<int> seen;
     const bool ok = RunWithProgressWindow(
-        Spec,
+        ReviewTexts,
         [&](Progress *p) {
             ++runs;
             ASSERT_NE(p, nullptr);
@@ -66,7 +67,7 @@ TEST(ProgressWindow, cancelDuringTheRunStopsItAndReportsFalse)
     bool cancelRequested = false;
     int processed = 0;
     const bool ok = RunWithProgressWindow(
-        Spec,
+        ReviewTexts,
         [&](Progress *p) {
             p->setRange(0, 5);
             for (int line = 0; line < 5 && !cancelRequested; ++line) {

@@ -1,0 +1,72 @@
+// Small pieces shared by the pricing steps: finding the `PriceCostData` element, attaching
+// explanations, and the text forms that explanations use for amounts and rates.
+#pragma once
+
+#include "common/currency.h"
+#include "xml/xmldocument.h"
+
+#include <QLocale>
+#include <QString>
+#include <QVariantList>
+
+#include <optional>
+
+namespace zeltpc5 {
+
+// The `PriceCostData` element of a price/cost document. Accepts the document (or its node)
+// or the element itself; a null node when there is none.
+XmlNode PriceCostElement(const XmlNode &documentOrElement);
+
+// Fills the template and sets it as the `Explain` attribute of the named child of the
+// element. The child is not created: an amount that was never written gets no explanation.
+void SetExplain(const XmlNode &element, const QString &fieldName, const QString &templateText,
+                const QVariantList &values, const QLocale &locale);
+// Removes an attribute from the named child (when both exist).
+void RemoveChildAttribute(const XmlNode &element, const QString &fieldName,
+                          const QString &attributeName);
+
+// Amounts appear in explanations in the user's currency format, rates as plain numbers
+// (a 40 % discount as 0.4).
+QString AmountText(Currency amount, const QLocale &locale);
+QString RateText(float rate, const QLocale &locale);
+
+// A product of an amount and a rate as the calculation keeps it: computed in floating point,
+// taken to currency (four decimals, halves to even), then to two decimals with halves away
+// from zero. Nothing when the product is not a finite amount.
+std::optional<Currency> Round2(double product);
+
+// The calculation's view of one `PriceCostData` element: every step reads its operands back
+// from the document (so an override flag keeps a stored value in the chain) and writes one
+// amount with its explanation.
+class PriceCostSteps
+{
+public:
+    PriceCostSteps(XmlNode element, QLocale locale)
+        : m_element(std::move(element)), m_locale(std::move(locale))
+    {}
+
+    const XmlNode &element() const { return m_element; }
+    const QLocale &locale() const { return m_locale; }
+
+    Currency amount(const QString &field) const;
+    float rate(const QString &field) const;
+    bool flag(const QString &field) const;
+
+    // Writes the amount; without a value (a failed computation) nothing is written.
+    bool write(const QString &field, std::optional<Currency> value) const;
+    // Writes the amount and its explanation; nothing at all without a value.
+    bool write(const QString &field, std::optional<Currency> value, const QString &templateText,
+               const QVariantList &values) const;
+    void explain(const QString &field, const QString &templateText,
+                 const QVariantList &values) const;
+    void removeExplain(const QString &field) const;
+
+    QString money(Currency amount) const { return AmountText(amount, m_locale); }
+    QString number(float rate) const { return RateText(rate, m_locale); }
+
+private:
+    XmlNode m_element;
+    QLocale m_locale;
+};
+
+} // namespace zeltpc5

@@ -1,0 +1,90 @@
+#include "replace/changedescriptions.h"
+
+#include "common/conversions.h"
+#include "pricing/itemfields.h"
+#include "pricing/pricecostfields.h"
+#include "xml/xmlaccess.h"
+
+namespace zeltpc5 {
+
+namespace {
+
+const QString ProductChanged =
+    QStringLiteral("<TextBlock>The <Underline>product</Underline> changed from <Bold>{0}</Bold> to "
+                   "<Bold>{1}</Bold></TextBlock>");
+const QString StyleChanged =
+    QStringLiteral("<TextBlock>The <Underline>style</Underline> changed from <Bold>{0}</Bold> to "
+                   "<Bold>{1}</Bold></TextBlock>");
+const QString OptionRemoved = QStringLiteral(
+    "<TextBlock>The option <Underline>{0}</Underline> no longer exists.</TextBlock>");
+const QString OptionChanged = QStringLiteral(
+    "<TextBlock>The value for option <Underline>{0}</Underline> changed from <Bold>{1}</Bold> to "
+    "<Bold>{2}</Bold></TextBlock>");
+const QString PriceChanged =
+    QStringLiteral("<TextBlock>The <Underline>price</Underline> changed from <Bold>{0}</Bold> to "
+                   "<Bold>{1}</Bold></TextBlock>");
+
+Currency unitPrice(const QString &priceCostXml)
+{
+    const auto doc = LoadPriceCostXML(priceCostXml);
+    if (!doc)
+        return Currency();
+    return GetXMLCurrency(QStringLiteral("UnitPrice"),
+                          FindChildNode(*doc, QStringLiteral("PriceCostData")));
+}
+
+} // namespace
+
+void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
+                         const HostServices &host)
+{
+    const LineRecord *line = lines.record(index);
+    if (!line)
+        return;
+    auto append = [&](const QString &text) { lines.AppendChange(index, text); };
+
+    if (line->NewProductID != line->OriginalProductID) {
+        append(host.BuildString(ProductChanged, {host.GetProductNameFromID(line->OriginalProductID),
+                                                 host.GetProductNameFromID(line->NewProductID)}));
+    }
+    if (line->NewStyle.toLower() != line->OriginalStyle.toLower())
+        append(host.BuildString(StyleChanged, {line->OriginalStyle, line->NewStyle}));
+
+    const auto original = LoadItemXML(line->OriginalItemXML);
+    const auto changed = LoadItemXML(line->NewItemXML);
+    if (original && changed) {
+        for (const XmlNode &option :
+             original->selectNodes(QStringLiteral("//ItemData/Options/Option"))) {
+            const QString name = GetXMLValue(QStringLiteral("Name"), option);
+            const XmlNode now = SelectOptionByName(*changed, name, OptionNameMatch::CaseSensitive);
+            if (!now) {
+                append(host.BuildString(OptionRemoved, {name}));
+                lines.IncrementOptionRemoveCount(index);
+                continue;
+            }
+            const QString before = GetXMLValue(QStringLiteral("Value"), option);
+            const QString after = GetXMLValue(QStringLiteral("Value"), now);
+            if (before != after) {
+                append(host.BuildString(OptionChanged, {name, before, after}));
+                lines.IncrementOptionChangeCount(index);
+            }
+        }
+    }
+
+    const Currency oldPrice = unitPrice(line->OriginalPriceCostXML);
+    const Currency newPrice = unitPrice(line->NewPriceCostXML);
+    if (oldPrice != newPrice)
+        append(
+            host.BuildString(PriceChanged, {FormatCurrency(oldPrice), FormatCurrency(newPrice)}));
+
+    const qint32 errors = engine.ErrorCount();
+    for (qint32 i = 0; i < errors; ++i)
+        append(QStringLiteral("<TextBlock Foreground='Red'>Error: ") + engine.Error(i) +
+               QStringLiteral("</TextBlock>"));
+    const qint32 notices = engine.NoticeCount();
+    for (qint32 i = 0; i < notices; ++i)
+        append(QStringLiteral("<TextBlock Foreground='Blue'>Notice: ") + engine.Notice(i) +
+               QStringLiteral("</TextBlock>"));
+}
+
+} // namespace zeltpc5

@@ -1,0 +1,234 @@
+#include "replace/changeworkers.h"
+
+#include "common/conversions.h"
+#include "pricing/discounts.h"
+#include "pricing/itemfields.h"
+#include "pricing/pricecalculation.h"
+#include "pricing/pricecostfields.h"
+#include "pricing/resolution.h"
+#include "replace/changedescriptions.h"
+#include "replace/readback.h"
+#include "xml/texttemplate.h"
+#include "xml/xmlaccess.h"
+
+namespace zeltpc5 {
+
+namespace {
+
+const QString ResetText = QStringLiteral(
+    "<TextBlock Foreground='Red'>The value for option <Underline>{0}</Underline> could not be "
+    "changed to {1}. <Bold>It was reset to it's default value.</Bold></TextBlock>");
+const QString ProductFileError = QStringLiteral(
+    "<TextBlock Foreground='Red'>Error: The product file for {0} could not be opened.</TextBlock>");
+const QString OptionsPath = QStringLiteral("//ItemData/Options/Option");
+
+struct OptionChanges
+{
+    QStringList names;
+    QStringList values;
+};
+
+OptionChanges splitChanges(const QString &names, const QString &values)
+{
+    return {names.split(QLatin1Char('|')), values.split(QLatin1Char('|'))};
+}
+
+// The selection loop every run shares: identifiers in the given order, one SQL session for
+// the run, progress per identifier, the cancel flag read as a walk of the table would.
+template <class ProcessLine>
+void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *progress,
+                          ProcessLine processLine)
+{
+    if (uniqueIDs.isEmpty())
+        return;
+    const QStringList ids = uniqueIDs.split(QLatin1Char('|'));
+    if (progress) {
+        progress->setRange(0, int(ids.size()));
+        progress->setValue(0);
+    }
+    SqlSession session = run.host.ZELTSQL();
+    session.setSessionCachingEnabled(true);
+    const UniqueIDIndex index(run.lines);
+    for (const QString &id : ids) {
+        if (!id.isEmpty()) {
+            const int found = index.find(id);
+            // Searching the table line by line stops at a cancel request before reaching any
+            // line but the first; the index keeps that outcome.
+            if (found >= 0 && (found == 0 || !run.cancelRequested()))
+                processLine(found, session);
+        }
+        if (progress) {
+            progress->advance();
+            progress->processEvents(); // lets Cancel through between lines
+        }
+        if (run.cancelRequested())
+            break;
+    }
+    session.PreTerminate();
+}
+
+// Opens the product file; when it cannot be opened the line is told so and left alone.
+bool openProduct(ChangeRun &run, int index, qint32 productID)
+{
+    if (run.engine.UseProductFile(run.host.GetProductFileFromID2(productID)))
+        return true;
+    run.lines.AppendChange(
+        index, FormatTemplate(ProductFileError, {run.host.GetProductNameFromID(productID)}));
+    return false;
+}
+
+void replayOptions(ProductEngine &engine, const QString &itemXml, bool processableOnly)
+{
+    const auto item = LoadItemXML(itemXml);
+    if (!item)
+        return;
+    for (const XmlNode &option : item->selectNodes(OptionsPath)) {
+        if (processableOnly && !IsProcessableOption(option))
+            continue;
+        engine.SetOptionValue(GetXMLValue(QStringLiteral("Name"), option),
+                              GetXMLValue(QStringLiteral("Value"), option));
+    }
+    engine.ProcessOptions();
+}
+
+// Applies the requested values, then reports list options the rules set back.
+void applyRequestedValues(ChangeRun &run, int index, const OptionChanges &changes)
+{
+    const qsizetype pairs = std::min(changes.names.size(), changes.values.size());
+    for (qsizetype k = 0; k < pairs; ++k)
+        run.engine.SetOptionValue(changes.names[k], changes.values[k]);
+    run.engine.ProcessOptions();
+    for (qsizetype k = 0; k < pairs; ++k) {
+        const QString &name = changes.names[k];
+        const auto type = ToInt16(run.engine.GetOptionData(name, QStringLiteral("Type")));
+        const QString value =
+            ToText(run.engine.GetOptionData(name, QStringLiteral("Value"))).value_or(QString());
+        if (type == qint16(4) && value != changes.values[k])
+            run.lines.AppendChange(index, FormatTemplate(ResetText, {name, changes.values[k]}));
+    }
+}
+
+// Re-prices the line's current new price/cost document for the given item.
+void reprice(ChangeRun &run, int index, const QString &itemXml, SqlSession &session)
+{
+    LineRecord &line = *run.lines.record(index);
+    auto doc = LoadPriceCostXML(line.NewPriceCostXML);
+    if (!doc)
+        return;
+    LoadDiscounts(itemXml, *doc, run.host, session);
+    ResolveDiscounts(*doc, run.host);
+    CalculatePriceCost(run.engine, itemXml, *doc, run.host, session);
+    line.NewPriceCostXML = doc->xml();
+}
+
+void changeProductStyle(ChangeRun &run, int index, SqlSession &session, qint32 vendorID,
+                        qint32 productID, const QString &style, const OptionChanges *changes)
+{
+    LineRecord &line = *run.lines.record(index);
+    // The new product and style are taken only when the product can be processed: a line
+    // that kept its old options and price under a new product would be corrupt.
+    if (!openProduct(run, index, productID))
+        return;
+    line.NewProductID = productID;
+    line.NewStyle = style;
+    run.engine.InitForAccess();
+    run.engine.setAllOptionsInDescription(false);
+    run.engine.InitForProcessing(style);
+    ApplyProductDimensionSettings(productID, run.engine, session);
+    ApplyOptionDefaults(productID, run.engine, run.host);
+    replayOptions(run.engine, line.OriginalItemXML, false);
+    if (changes)
+        applyRequestedValues(run, index, *changes);
+    line.NewItemXML = ReadBackItem(line.OriginalItemXML, run.engine, run.host);
+
+    if (auto doc = LoadPriceCostXML(line.NewPriceCostXML)) {
+        auto root = [&] { return FindChildNode(*doc, QStringLiteral("PriceCostData")); };
+        SetXMLLong(QStringLiteral("VendorID"), vendorID, root());
+        SetXMLLong(QStringLiteral("ProductID"), line.NewProductID, root());
+        SetXMLValue(QStringLiteral("Style"), line.NewStyle, root());
+        SetXMLInteger(QStringLiteral("BeforeDiscountCostOverride"), 0, root());
+        SetXMLInteger(QStringLiteral("BeforeDiscountPriceOverride"), 0, root());
+        line.NewPriceCostXML = doc->xml();
+    }
+    reprice(run, index, line.NewItemXML, session);
+    DescribeLineChanges(run.lines, index, run.engine, run.host);
+}
+
+} // namespace
+
+void ChangeOptionValues(ChangeRun &run, const QString &optionNames, const QString &newOptionValues,
+                        const QString &uniqueIDsToChange, Progress *progress)
+{
+    const OptionChanges changes = splitChanges(optionNames, newOptionValues);
+    runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
+        LineRecord &line = *run.lines.record(index);
+        if (!openProduct(run, index, line.OriginalProductID))
+            return;
+        run.engine.InitForAccess();
+        run.engine.setAllOptionsInDescription(false);
+        run.engine.InitForProcessing(line.OriginalStyle);
+        ApplyProductDimensionSettings(line.OriginalProductID, run.engine, session);
+        replayOptions(run.engine, line.OriginalItemXML, false);
+        applyRequestedValues(run, index, changes);
+        line.NewItemXML = ReadBackItem(line.OriginalItemXML, run.engine, run.host);
+        reprice(run, index, line.NewItemXML, session);
+        DescribeLineChanges(run.lines, index, run.engine, run.host);
+    });
+}
+
+void ChangeProductStyles(ChangeRun &run, qint32 vendorID, qint32 productID, const QString &style,
+                         const QString &uniqueIDsToChange, Progress *progress)
+{
+    runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
+        changeProductStyle(run, index, session, vendorID, productID, style, nullptr);
+    });
+}
+
+void ChangeProductStylesAndOptions(ChangeRun &run, qint32 vendorID, qint32 productID,
+                                   const QString &style, const QString &optionNames,
+                                   const QString &newOptionValues, const QString &uniqueIDsToChange,
+                                   Progress *progress)
+{
+    const OptionChanges changes = splitChanges(optionNames, newOptionValues);
+    runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
+        changeProductStyle(run, index, session, vendorID, productID, style, &changes);
+    });
+}
+
+void ChangeDiscounts(ChangeRun &run, qint16 whatToChange, const QString &newValue,
+                     const QString &uniqueIDsToChange, Progress *progress)
+{
+    runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
+        LineRecord &line = *run.lines.record(index);
+        if (!openProduct(run, index, line.OriginalProductID))
+            return;
+        run.engine.InitForAccess();
+        run.engine.InitForProcessing(line.OriginalStyle);
+        ApplyProductDimensionSettings(line.OriginalProductID, run.engine, session);
+        replayOptions(run.engine, line.OriginalItemXML, true);
+
+        if (whatToChange == DiscountChange::CustomerDiscount ||
+            whatToChange == DiscountChange::ItemDiscount) {
+            if (auto doc = LoadPriceCostXML(line.OriginalPriceCostXML)) {
+                auto root = [&] { return FindChildNode(*doc, QStringLiteral("PriceCostData")); };
+                if (whatToChange == DiscountChange::ItemDiscount) {
+                    SetXMLValue(QStringLiteral("ItemDiscount"), newValue, root());
+                } else if (newValue.isEmpty()) {
+                    SetXMLInteger(QStringLiteral("CustomerDiscountOverride"), 0, root());
+                } else {
+                    // A value that is not a number leaves the stored discount as it was.
+                    if (const auto number = ParseNumber(newValue)) {
+                        if (const auto rate = ToSingle(*number))
+                            SetXMLSingle(QStringLiteral("CustomerDiscount"), *rate, root());
+                    }
+                    SetXMLInteger(QStringLiteral("CustomerDiscountOverride"), 1, root());
+                }
+                line.NewPriceCostXML = doc->xml();
+            }
+        }
+        reprice(run, index, line.OriginalItemXML, session);
+        DescribeLineChanges(run.lines, index, run.engine, run.host);
+    });
+}
+
+} // namespace zeltpc5

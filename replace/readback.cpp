@@ -1,0 +1,150 @@
+#include "replace/readback.h"
+
+#include "pricing/itemfields.h"
+#include "pricing/optiondescriptions.h"
+#include "xml/texttemplate.h"
+#include "xml/xmlaccess.h"
+
+namespace zeltpc5 {
+
+namespace {
+
+const QString ProductSettingsQuery = QStringLiteral(
+    "SELECT OverrideProductSettings,FractionRounding,DimensionDisplayFormat FROM Products WHERE "
+    "ID = {0}");
+const QString CompanyDefaultsQuery =
+    QStringLiteral("SELECT OptionName, OptionValue FROM OptionDefaults WHERE ProductID IS NULL");
+const QString ProductDefaultsQuery =
+    QStringLiteral("SELECT OptionName, OptionValue FROM OptionDefaults WHERE ProductID = ");
+
+// A record node handed to the host as the XML text of that record.
+QString recordXml(const XmlNode &record)
+{
+    auto doc = XmlDocument::create(record.nodeName());
+    if (!doc)
+        return QString();
+    const XmlNode root = doc->documentElement();
+    for (const XmlNode &child : record.childElements())
+        root.appendCopy(child);
+    return doc->xml();
+}
+
+void applyDefaults(const QString &sql, ProductEngine &engine, const HostServices &host)
+{
+    const auto doc = LoadXMLDocument(host.ExecuteSelect(sql));
+    if (!doc)
+        return;
+    for (const XmlNode &row : doc->selectNodes(QStringLiteral("Results/Record"))) {
+        const QString text = recordXml(row);
+        engine.SetOptionValue(host.GetFieldValue2(text, QStringLiteral("OptionName")),
+                              host.GetFieldValue2(text, QStringLiteral("OptionValue")));
+    }
+}
+
+// Takes the named container out of ItemData and puts a fresh empty one at the end.
+XmlNode replaceContainer(const XmlNode &itemData, const QString &name, bool createMissing)
+{
+    const XmlNode old = GetChildElement(name, itemData, createMissing);
+    if (old)
+        itemData.removeChild(old);
+    return AppendChildElement(name, itemData);
+}
+
+} // namespace
+
+void ApplyProductDimensionSettings(qint32 productID, ProductEngine &engine, SqlSession &session)
+{
+    const auto doc =
+        LoadXMLDocument(session.ExecuteRead(FormatTemplate(ProductSettingsQuery, {productID})));
+    if (!doc)
+        return;
+    const XmlNode row = doc->selectSingleNode(QStringLiteral("Records/Record"));
+    if (!row || !GetXMLBoolean(QStringLiteral("OverrideProductSettings"), row, false))
+        return;
+    switch (GetXMLInteger(QStringLiteral("FractionRounding"), row, 0)) {
+    case 1:
+        engine.setRoundDown(0);
+        break;
+    case 2:
+        engine.setRoundDown(1);
+        break;
+    default:
+        break;
+    }
+    engine.setDimensionDisplayFormat(GetXMLValue(QStringLiteral("DimensionDisplayFormat"), row));
+}
+
+void ApplyOptionDefaults(qint32 productID, ProductEngine &engine, const HostServices &host)
+{
+    applyDefaults(CompanyDefaultsQuery, engine, host);
+    applyDefaults(ProductDefaultsQuery + QString::number(productID), engine, host);
+}
+
+bool IsProcessableOption(const XmlNode &option)
+{
+    const qint16 type = GetXMLInteger(QStringLiteral("Type"), option, 0);
+    if (type == 6 || type == 7)
+        return false;
+    return GetXMLBoolean(QStringLiteral("Visible"), option, false) ||
+           GetXMLBoolean(QStringLiteral("ProcessIfHidden"), option, false);
+}
+
+QString ReadBackItem(const QString &baseItemXml, ProductEngine &engine, const HostServices &host)
+{
+    auto doc = LoadItemXML(baseItemXml);
+    if (!doc)
+        return QString();
+    const XmlNode itemData = FindChildNode(*doc, QStringLiteral("ItemData"));
+    if (!itemData)
+        return QString();
+
+    const XmlNode options = replaceContainer(itemData, QStringLiteral("Options"), true);
+    const qint32 count = engine.GetOptionCount();
+    for (qint32 i = 0; i < count; ++i) {
+        const QString name =
+            ToText(engine.GetOptionDataEx(i, QStringLiteral("Name"))).value_or(QString());
+        const XmlNode option = GetOptionElement(name, QStringLiteral("Option"), options, true);
+        auto longField = [&](const char *field) {
+            return ToInt32(engine.GetOptionDataEx(i, QString::fromLatin1(field))).value_or(0);
+        };
+        auto textField = [&](const char *field) {
+            return ToText(engine.GetOptionDataEx(i, QString::fromLatin1(field)))
+                .value_or(QString());
+        };
+        SetXMLLong(QStringLiteral("Sequence"), longField("Sequence"), option);
+        SetXMLValue(QStringLiteral("Name"), textField("Name"), option);
+        SetXMLValue(QStringLiteral("Value"), textField("FormattedValue"), option);
+        SetXMLValue(QStringLiteral("GroupName"), textField("GroupName"), option);
+        SetXMLLong(QStringLiteral("Type"), longField("Type"), option);
+        SetXMLLong(QStringLiteral("GroupSequence"), longField("GroupSequence"), option);
+        SetXMLLong(QStringLiteral("IsDimension"), longField("IsDimension"), option);
+        SetXMLLong(QStringLiteral("ProcessIfHidden"), longField("ProcessIfHidden"), option);
+        SetXMLValue(QStringLiteral("DisplayFormat"), textField("DisplayFormat"), option);
+        SetXMLInteger(QStringLiteral("Visible"),
+                      ToInt16(engine.GetOptionDataEx(i, QStringLiteral("Visible"))).value_or(0),
+                      option);
+    }
+
+    const XmlNode messages = replaceContainer(itemData, QStringLiteral("Messages"), false);
+    int number = 0;
+    auto addMessage = [&](const QString &text, qint16 type) {
+        const XmlNode message =
+            GetIDElement(QString::number(number++), QStringLiteral("Message"), messages, true);
+        SetXMLValue(QStringLiteral("Text"), text, message);
+        SetXMLInteger(QStringLiteral("Type"), type, message);
+    };
+    const qint32 errors = engine.ErrorCount();
+    for (qint32 i = 0; i < errors; ++i)
+        addMessage(engine.Error(i), 1);
+    const qint32 notices = engine.NoticeCount();
+    for (qint32 i = 0; i < notices; ++i)
+        addMessage(engine.Notice(i), 2);
+
+    const OptionDescriptions d = BuildOptionDescriptions(doc->xml(), host);
+    SetXMLValue(QStringLiteral("Description"), d.Description, itemData);
+    SetXMLValue(QStringLiteral("Description2"), d.Description2, itemData);
+    SetXMLValue(QStringLiteral("DescriptionOE"), d.DescriptionOE, itemData);
+    return doc->xml();
+}
+
+} // namespace zeltpc5

@@ -1,0 +1,151 @@
+// The item and price/cost fields and their single-field procedures.
+#include "pricing/itemfields.h"
+#include "pricing/pricecostfields.h"
+#include "xml/xmlaccess.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+using namespace zeltpc5;
+
+namespace {
+
+const QString ItemText =
+    QStringLiteral("<?xml version=\"1.0\"?>\n<ItemData><Options>"
+                   "<Option><Name>Width</Name><Value>36 1/2</Value></Option>"
+                   "<Option><Name>Kid's \"Choice\"</Name><Value>Yes</Value></Option>"
+                   "<Option><Name>WIDTH</Name><Value>second</Value></Option>"
+                   "<Option><Name>Note</Name><Value>a&amp;#13;&amp;#10;b</Value></Option>"
+                   "</Options></ItemData>\n");
+
+const QString PriceCostText = QStringLiteral(
+    "<?xml "
+    "version=\"1.0\"?>\n<PriceCostData><VendorID>12</VendorID><PriceOverride>0</PriceOverride>"
+    "<PriceOverrideTo>99</PriceOverrideTo><UnitPrice "
+    "Explain=\"x\">10</UnitPrice></PriceCostData>\n");
+
+} // namespace
+
+TEST(pricing_item_fields_test, findsOptionValuesByNameIgnoringCase)
+{
+    const auto item = LoadItemXML(ItemText);
+    ASSERT_TRUE(item.has_value());
+    EXPECT_EQ(QStringLiteral("36 1/2"), GetOptionValue(*item, QStringLiteral("WIDTH")));
+    EXPECT_EQ(QStringLiteral("Yes"), GetOptionValue(*item, QStringLiteral("kid's \"choice\"")));
+    EXPECT_EQ(QStringLiteral("a\r\nb"), GetOptionValue(*item, QStringLiteral("note")));
+    EXPECT_EQ(QString(), GetOptionValue(*item, QStringLiteral("Height")));
+    EXPECT_EQ(QString(), GetOptionValue(*item, QStringLiteral("Width' or '1'='1")));
+
+    EXPECT_EQ(QStringLiteral("36 1/2"), GetItemOptionValue(QStringLiteral("width"), ItemText));
+    EXPECT_EQ(QString(), GetItemOptionValue(QStringLiteral("width"), QString()));
+    EXPECT_EQ(QString(), GetItemOptionValue(QStringLiteral("width"), QStringLiteral("<ItemData>")));
+}
+
+TEST(pricing_item_fields_test, setsOneItemFieldAndKeepsTheRest)
+{
+    const QString changed =
+        SetItemValue(QStringLiteral("Description"), QStringLiteral("Blind\r\nRed"), ItemText);
+    const auto item = LoadItemXML(changed);
+    ASSERT_TRUE(item.has_value());
+    EXPECT_EQ(QStringLiteral("Blind\r\nRed"),
+              GetXMLValue(ItemData::Description, item->documentElement()));
+    EXPECT_EQ(QStringLiteral("second"),
+              GetXMLValue(QStringLiteral("Options/Option[3]/Value"), item->documentElement()));
+    EXPECT_TRUE(changed.startsWith(QStringLiteral("<?xml version=\"1.0\"?>")));
+
+    EXPECT_EQ(QString(), SetItemValue(QStringLiteral("Description"), QStringLiteral("x"),
+                                      QStringLiteral("<ItemData><Description>")));
+    EXPECT_EQ(QString(),
+              SetItemValue(QStringLiteral("Description"), QStringLiteral("x"), QString()));
+    // A document of another kind is not turned into an item.
+    EXPECT_EQ(QStringLiteral("<?xml version=\"1.0\"?>\n<Other/>\n"),
+              SetItemValue(QStringLiteral("Description"), QStringLiteral("x"),
+                           QStringLiteral("<Other/>")));
+}
+
+TEST(pricing_price_cost_fields_test, readsNamedFieldsAsText)
+{
+    EXPECT_EQ(QStringLiteral("12"), GetPriceCostValue(QStringLiteral("VendorID"), PriceCostText));
+    EXPECT_EQ(QString(), GetPriceCostValue(QStringLiteral("vendorid"), PriceCostText));
+    EXPECT_EQ(QString(), GetPriceCostValue(QStringLiteral("CustomerID"), PriceCostText));
+    EXPECT_EQ(QString(), GetPriceCostValue(QStringLiteral("VendorID"), QStringLiteral("<x")));
+    // A field name is a name, never an expression.
+    EXPECT_EQ(QString(), GetPriceCostValue(QStringLiteral("*[1]"), PriceCostText));
+    EXPECT_EQ(QString(), GetPriceCostValue(QStringLiteral("//VendorID"), PriceCostText));
+}
+
+TEST(pricing_price_cost_fields_test, priceSetsOrClearsTheUnitPriceOverride)
+{
+    const auto read = [](const QString &text, QLatin1StringView field) {
+        return GetPriceCostValue(field, text);
+    };
+    const QString priced =
+        SetPriceCostValue(QStringLiteral("Price"), QStringLiteral("125.50"), PriceCostText);
+    EXPECT_EQ(QStringLiteral("1"), read(priced, PriceCostData::PriceOverride));
+    EXPECT_EQ(QStringLiteral("125.5"), read(priced, PriceCostData::PriceOverrideTo));
+
+    const QString cleared = SetPriceCostValue(QStringLiteral("price"), QStringLiteral("0"), priced);
+    EXPECT_EQ(QStringLiteral("0"), read(cleared, PriceCostData::PriceOverride));
+    EXPECT_EQ(QStringLiteral("125.5"), read(cleared, PriceCostData::PriceOverrideTo));
+
+    const QString unit =
+        SetPriceCostValue(QStringLiteral("UnitPrice"), QStringLiteral("10.25"), PriceCostText);
+    EXPECT_EQ(QStringLiteral("10.25"), read(unit, PriceCostData::UnitPrice));
+    EXPECT_EQ(QStringLiteral("0"), read(unit, PriceCostData::PriceOverride));
+    EXPECT_EQ(QStringLiteral("x"),
+              GetXMLAttribute(FindChildNode(LoadPriceCostXML(unit)->documentElement(),
+                                            PriceCostData::UnitPrice),
+                              PriceCostData::Explain));
+
+    // Not an amount: nothing changes.
+    const QString word =
+        SetPriceCostValue(QStringLiteral("PRICE"), QStringLiteral("cheap"), PriceCostText);
+    EXPECT_EQ(LoadPriceCostXML(PriceCostText)->xml(), word);
+
+    // The amount is read under the locale's separators.
+    const QString german =
+        SetPriceCostValue(QStringLiteral("price"), QStringLiteral("125,5"), PriceCostText,
+                          QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(QStringLiteral("125,5"), read(german, PriceCostData::PriceOverrideTo));
+
+    EXPECT_EQ(QString(),
+              SetPriceCostValue(QStringLiteral("price"), QStringLiteral("5"), QString()));
+    EXPECT_EQ(QString(), SetPriceCostValue(QStringLiteral("VendorID"), QStringLiteral("5"),
+                                           QStringLiteral("<PriceCostData>")));
+}
+
+TEST(pricing_price_cost_fields_test, newFieldsAreAppendedToThePriceCostElement)
+{
+    const QString text = SetPriceCostValue(QStringLiteral("Style"), QStringLiteral("Deluxe & Co"),
+                                           QStringLiteral("<PriceCostData/>"));
+    EXPECT_EQ(
+        QStringLiteral("<?xml version=\"1.0\"?>\n<PriceCostData><Style>Deluxe &amp; Co</Style>"
+                       "</PriceCostData>\n"),
+        text);
+}
+
+TEST(pricing_price_cost_fields_test, catalogueGeneratesTheLevelRatesAndNamesEveryFieldOnce)
+{
+    const QStringList &rates = LevelRateFields();
+    EXPECT_EQ(54, rates.size());
+    EXPECT_EQ(QStringLiteral("CostProductDiscount"), rates.first());
+    EXPECT_EQ(QStringLiteral("CustomerOptionMarginAD"), rates.last());
+    EXPECT_TRUE(rates.contains(QStringLiteral("PriceStyleDiscountHigh")));
+    EXPECT_EQ(QStringLiteral("PriceOptionDiscountAD"),
+              LevelRateField(DiscountFamily::Price, DiscountLevel::Option, LevelRate::DiscountAD));
+
+    QSet<QString> names;
+    for (const FieldDefinition &field : PriceCostFields())
+        names.insert(field.name);
+    EXPECT_EQ(PriceCostFields().size(), names.size());
+    EXPECT_EQ(10 + 54 + 14 + 12 + 28, PriceCostFields().size());
+
+    EXPECT_EQ(FieldType::Single, FindPriceCostField(QStringLiteral("CostStyleMargin"))->type);
+    EXPECT_EQ(FieldType::Integer, FindPriceCostField(QStringLiteral("DiscountMethod"))->type);
+    EXPECT_EQ(FieldType::Currency, FindPriceCostField(QStringLiteral("UnitPrice"))->type);
+    EXPECT_EQ(QStringLiteral("CustomerDiscountOverride"),
+              FindPriceCostField(QStringLiteral("CustomerHighDiscount"))->overrideFlag);
+    EXPECT_EQ(QString(), FindPriceCostField(QStringLiteral("CostLowDiscount"))->overrideFlag);
+    EXPECT_FALSE(FindPriceCostField(QStringLiteral("Price")).has_value());
+}
