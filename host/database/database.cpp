@@ -1,0 +1,382 @@
+#include "host/database/database.h"
+
+#include "host/database/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+
+namespace zeltpc5::host {
+
+namespace {
+
+constexpr int BusyTimeoutMs = 10000;
+const QString ApplicationMarker = QStringLiteral("zeltpc5-host");
+
+QString NativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Why an existing file is not one SQLite can open as ours; empty when it looks fine.
+QString CheckExistingFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral("%1 is a folder, not a database file.").arg(NativePath(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Cannot read the database %1: %2.")
+            .arg(NativePath(path), file.errorString());
+    if (file.size() == 0)
+        return QStringLiteral("%1 is an empty file that zeltpc5-host did not create; it is left "
+                              "alone. Remove it or choose another path.")
+            .arg(NativePath(path));
+    static const QByteArray sqliteHeader("SQLite format 3\0", 16);
+    if (file.read(16) != sqliteHeader)
+        return QStringLiteral("%1 is not a zeltpc5-host database (it is not an SQLite file); "
+                              "it is left alone.")
+            .arg(NativePath(path));
+    return QString();
+}
+
+void Bind(QSqlQuery &q, const QVariantList &values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        q.bindValue(int(i), values[i]);
+}
+
+ResultSet Collect(QSqlQuery &q)
+{
+    ResultSet rs;
+    const QSqlRecord record = q.record();
+    const int columns = record.count();
+    rs.columns.reserve(columns);
+    for (int i = 0; i < columns; ++i)
+        rs.columns << record.fieldName(i);
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            row << q.value(i);
+        rs.rows.push_back(std::move(row));
+    }
+    return rs;
+}
+
+} // namespace
+
+DatabaseError::DatabaseError(const QString &message, const QString &statement,
+                             const QString &driverMessage)
+    : std::runtime_error(message.toStdString()), m_message(message), m_statement(statement),
+      m_driverMessage(driverMessage)
+{}
+
+ConnectionSettings ConnectionSettings::sqliteFile(const QString &path)
+{
+    ConnectionSettings s;
+    s.databaseName = path;
+    return s;
+}
+
+ConnectionSettings ConnectionSettings::parse(const QString &text)
+{
+    if (!text.contains(u'=') || !text.contains(QStringLiteral("driver="), Qt::CaseInsensitive))
+        return sqliteFile(text);
+    ConnectionSettings s;
+    const QStringList parts = text.split(u';', Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const qsizetype eq = part.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        const QString key = part.left(eq).trimmed().toLower();
+        const QString value = part.mid(eq + 1).trimmed();
+        if (key == u"driver")
+            s.driver = value.toUpper();
+        else if (key == u"database" || key == u"file")
+            s.databaseName = value;
+        else if (key == u"host")
+            s.hostName = value;
+        else if (key == u"port")
+            s.port = value.toInt();
+        else if (key == u"user")
+            s.userName = value;
+        else if (key == u"password")
+            s.password = value;
+        else if (key == u"options")
+            s.options = value;
+    }
+    return s;
+}
+
+bool ConnectionSettings::isSqlite() const
+{
+    return driver.compare(QStringLiteral("QSQLITE"), Qt::CaseInsensitive) == 0;
+}
+
+QString ConnectionSettings::describe() const
+{
+    if (isSqlite())
+        return NativePath(databaseName);
+    QString text = driver + QStringLiteral(" database ") + databaseName;
+    if (!hostName.isEmpty())
+        text += QStringLiteral(" on ") + hostName;
+    return text;
+}
+
+struct Database::Private
+{
+    ConnectionSettings settings;
+    QString connectionName;
+    SqlDialect dialect = SqlDialect::LimitClause;
+    bool created = false;
+    int schemaVersion = 0;
+
+    QSqlDatabase db() const { return QSqlDatabase::database(connectionName, false); }
+    [[noreturn]] void fail(const QString &message, const QString &statement,
+                           const QSqlError &error) const
+    {
+        throw DatabaseError(message, statement, error.text());
+    }
+};
+
+Database::Database() : d(std::make_unique<Private>()) {}
+
+Database::~Database()
+{
+    if (d->connectionName.isEmpty())
+        return;
+    {
+        QSqlDatabase db = d->db();
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(d->connectionName);
+}
+
+std::shared_ptr<Database> Database::open(const ConnectionSettings &settings, OpenMode mode)
+{
+    std::shared_ptr<Database> self(new Database);
+    Private &p = *self->d;
+    p.settings = settings;
+    p.dialect = DialectOfDriver(settings.driver);
+
+    QString path;
+    if (settings.isSqlite()) {
+        if (settings.databaseName.isEmpty())
+            throw DatabaseError(QStringLiteral("No database file was given."));
+        path = QFileInfo(settings.databaseName).absoluteFilePath();
+        p.settings.databaseName = path;
+        if (QFileInfo::exists(path)) {
+            const QString problem = CheckExistingFile(path);
+            if (!problem.isEmpty())
+                throw DatabaseError(problem);
+        } else if (mode == OpenMode::ExistingOnly) {
+            throw DatabaseError(QStringLiteral("There is no database at %1. Create it with: "
+                                               "zeltpc5-host init-db --db %1")
+                                    .arg(NativePath(path)));
+        } else {
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!QDir().mkpath(folder))
+                throw DatabaseError(
+                    QStringLiteral("Cannot create the folder %1.").arg(NativePath(folder)));
+            p.created = true;
+        }
+    }
+
+    if (!QSqlDatabase::isDriverAvailable(settings.driver))
+        throw DatabaseError(QStringLiteral("The database driver %1 is not installed (needed for "
+                                           "%2).")
+                                .arg(settings.driver, p.settings.describe()));
+    p.connectionName = QStringLiteral("zeltpc5-host-") + QUuid::createUuid().toString();
+    QSqlDatabase db = QSqlDatabase::addDatabase(settings.driver, p.connectionName);
+    db.setDatabaseName(p.settings.databaseName);
+    if (!settings.hostName.isEmpty())
+        db.setHostName(settings.hostName);
+    if (settings.port > 0)
+        db.setPort(settings.port);
+    if (!settings.userName.isEmpty())
+        db.setUserName(settings.userName);
+    if (!settings.password.isEmpty())
+        db.setPassword(settings.password);
+    QString options = settings.options;
+    if (settings.isSqlite())
+        options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs) +
+                  (options.isEmpty() ? QString() : QStringLiteral(";") + options);
+    db.setConnectOptions(options);
+
+    // A file this open created is removed again if setting it up fails: nothing of the
+    // user's is lost, and no half-made database is left behind.
+    auto discardCreatedFile = [&] {
+        if (!p.created || path.isEmpty())
+            return;
+        db.close();
+        for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(path + QLatin1String(suffix));
+    };
+    try {
+        if (!db.open())
+            throw DatabaseError(QStringLiteral("Cannot open the database %1: %2")
+                                    .arg(p.settings.describe(), db.lastError().text()));
+        if (settings.isSqlite()) {
+            self->execute(QStringLiteral("PRAGMA foreign_keys = ON"));
+            // Committed transactions survive a killed process with either journal; the
+            // write-ahead log also lets readers go on while another process writes.
+            if (p.created)
+                self->select(QStringLiteral("PRAGMA journal_mode = WAL"));
+            self->execute(QStringLiteral("PRAGMA synchronous = FULL"));
+        }
+
+        const QStringList tables = db.tables(QSql::Tables);
+        const bool ours = tables.contains(QStringLiteral("HostInfo"), Qt::CaseInsensitive) &&
+                          self->info(QStringLiteral("Application")) == ApplicationMarker;
+        if (!ours) {
+            // Only a file this open made, or a server database with no tables, is ours to fill.
+            const bool blank = tables.isEmpty() && (p.created || !settings.isSqlite());
+            if (!blank)
+                throw DatabaseError(QStringLiteral("%1 is not a zeltpc5-host database; it is "
+                                                   "left alone.")
+                                        .arg(p.settings.describe()));
+            if (mode == OpenMode::ExistingOnly)
+                throw DatabaseError(QStringLiteral("%1 holds no zeltpc5-host database yet. "
+                                                   "Create it with: zeltpc5-host init-db")
+                                        .arg(p.settings.describe()));
+            p.created = true;
+        }
+        const int current = ours ? CurrentSchemaVersion(*self) : 0;
+        if (current > LatestSchemaVersion())
+            throw DatabaseError(QStringLiteral("%1 was made by a newer zeltpc5-host (schema %2; "
+                                               "this program knows up to %3).")
+                                    .arg(p.settings.describe())
+                                    .arg(current)
+                                    .arg(LatestSchemaVersion()));
+        MigrateSchema(*self, current);
+        p.schemaVersion = LatestSchemaVersion();
+    } catch (...) {
+        discardCreatedFile();
+        throw;
+    }
+    return self;
+}
+
+const ConnectionSettings &Database::settings() const
+{
+    return d->settings;
+}
+
+SqlDialect Database::dialect() const
+{
+    return d->dialect;
+}
+
+bool Database::wasCreated() const
+{
+    return d->created;
+}
+
+int Database::schemaVersion() const
+{
+    return d->schemaVersion;
+}
+
+QSqlDatabase Database::connection() const
+{
+    return d->db();
+}
+
+ResultSet Database::select(const QString &sql, const QVariantList &values) const
+{
+    QSqlQuery q(d->db());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        d->fail(QStringLiteral("A statement could not be prepared."), sql, q.lastError());
+    Bind(q, values);
+    if (!q.exec())
+        d->fail(QStringLiteral("A statement failed."), sql, q.lastError());
+    return Collect(q);
+}
+
+int Database::execute(const QString &sql, const QVariantList &values)
+{
+    QSqlQuery q(d->db());
+    if (!q.prepare(sql))
+        d->fail(QStringLiteral("A statement could not be prepared."), sql, q.lastError());
+    Bind(q, values);
+    if (!q.exec())
+        d->fail(QStringLiteral("A statement failed."), sql, q.lastError());
+    return q.numRowsAffected();
+}
+
+ResultSet Database::selectForeign(const QString &sql) const
+{
+    QString why;
+    const auto translated = TranslateStatement(sql, d->dialect, &why);
+    if (!translated)
+        throw DatabaseError(QStringLiteral("The statement cannot be run: ") + why, sql);
+    if (!translated->isRead)
+        throw DatabaseError(QStringLiteral("Only SELECT statements are run for a read."), sql);
+    QSqlQuery q(d->db());
+    q.setForwardOnly(true);
+    if (!q.exec(translated->text))
+        d->fail(QStringLiteral("A statement failed."), translated->text, q.lastError());
+    return Collect(q);
+}
+
+QString Database::info(const QString &name, const QString &defaultValue) const
+{
+    const ResultSet rs =
+        select(QStringLiteral("SELECT Value FROM HostInfo WHERE Name = ?"), {name});
+    return rs.rows.empty() ? defaultValue : rs.rows.front().value(0).toString();
+}
+
+void Database::setInfo(const QString &name, const QString &value)
+{
+    if (execute(QStringLiteral("UPDATE HostInfo SET Value = ? WHERE Name = ?"), {value, name}) < 1)
+        execute(QStringLiteral("INSERT INTO HostInfo (Name, Value) VALUES (?, ?)"), {name, value});
+}
+
+Transaction::Transaction(Database &db) : m_db(db)
+{
+    QSqlDatabase c = db.connection();
+    bool ok;
+    QSqlError error;
+    if (db.settings().isSqlite()) {
+        QSqlQuery q(c);
+        ok = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        error = q.lastError();
+    } else {
+        ok = c.transaction();
+        error = c.lastError();
+    }
+    if (!ok)
+        throw DatabaseError(
+            QStringLiteral("Cannot start a transaction on %1.").arg(db.settings().describe()),
+            QStringLiteral("BEGIN"), error.text());
+    m_open = true;
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        m_db.connection().rollback();
+}
+
+void Transaction::commit()
+{
+    QSqlDatabase c = m_db.connection();
+    if (!c.commit()) {
+        const QString error = c.lastError().text();
+        c.rollback();
+        m_open = false;
+        throw DatabaseError(QStringLiteral("Cannot commit to %1.").arg(m_db.settings().describe()),
+                            QStringLiteral("COMMIT"), error);
+    }
+    m_open = false;
+}
+
+} // namespace zeltpc5::host

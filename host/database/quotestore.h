@@ -1,0 +1,56 @@
+// The quotes of the company database as the host program reads and writes them: the lines
+// it hands to the component and the place where accepted results go back.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace zeltpc5::host {
+
+class Database;
+
+struct QuoteSummary
+{
+    int id = 0;
+    QString number;
+    QString customerName;
+    QDateTime date;
+    QString description;
+    int lineCount = 0;
+};
+
+struct QuoteLine
+{
+    int line = 0;
+    int quantity = 0;
+    int productID = 0;
+    QString productName;
+    QString style;
+    QString itemXML;
+    QString priceCostXML;
+    QString uniqueID;
+};
+
+class QuoteStore
+{
+public:
+    explicit QuoteStore(Database &db) : m_db(db) {}
+
+    std::vector<QuoteSummary> quotes() const;
+    // A quote by its ID or its number ("Q-1001"); nothing when there is none.
+    std::optional<QuoteSummary> quote(const QString &idOrNumber) const;
+    std::vector<QuoteLine> lines(int quoteID) const;
+
+    // Writes a changed line back, found by its UniqueID, in one transaction. False when no
+    // line has that UniqueID. Throws DatabaseError when the write fails.
+    bool updateLine(const QString &uniqueID, int productID, const QString &style,
+                    const QString &itemXML, const QString &priceCostXML);
+
+private:
+    Database &m_db;
+};
+
+} // namespace zeltpc5::host

@@ -1,0 +1,175 @@
+#include "host/database/schema.h"
+
+#include "host/database/database.h"
+
+#include <QDateTime>
+
+#include <vector>
+
+namespace zeltpc5::host {
+
+namespace {
+
+struct Migration
+{
+    int version;
+    const char *description;
+    std::vector<const char *> statements;
+};
+
+// Types are chosen to mean the same on SQLite and the server databases: INTEGER for
+// identifiers, flags and codes; DOUBLE PRECISION for rates and amounts (a server's REAL
+// would lose digits of a margin such as 0.35); TIMESTAMP for dates, which SQLite keeps as
+// text in the form 2024-01-31T00:00:00. Identifiers are given by the writer, not generated,
+// so that the same statements run everywhere.
+const std::vector<Migration> &Migrations()
+{
+    static const std::vector<Migration> migrations{
+        {1,
+         "company tables, catalogue, pricing, charges, quotes",
+         {
+             "CREATE TABLE HostInfo (Name VARCHAR(100) NOT NULL PRIMARY KEY, "
+             "Value VARCHAR(400) NOT NULL DEFAULT '')",
+             "CREATE TABLE Vendors (ID INTEGER NOT NULL PRIMARY KEY, "
+             "VendorName VARCHAR(100) NOT NULL, "
+             "Margin DOUBLE PRECISION NOT NULL DEFAULT 0, "
+             "MarginAD DOUBLE PRECISION NOT NULL DEFAULT 0)",
+             "CREATE TABLE Products (ID INTEGER NOT NULL PRIMARY KEY, "
+             "ProductName VARCHAR(100) NOT NULL, "
+             "ProductFile VARCHAR(260) NOT NULL DEFAULT '', "
+             "VendorID INTEGER REFERENCES Vendors (ID), "
+             "CostSource INTEGER NOT NULL DEFAULT 1, "
+             "PriceSource INTEGER NOT NULL DEFAULT 2, "
+             "PriceMarginSource INTEGER NOT NULL DEFAULT 0, "
+             "OverrideProductSettings INTEGER NOT NULL DEFAULT 0, "
+             "FractionRounding INTEGER NOT NULL DEFAULT 0, "
+             "DimensionDisplayFormat VARCHAR(50) NOT NULL DEFAULT '', "
+             "Active INTEGER NOT NULL DEFAULT 1)",
+             "CREATE TABLE ProductStyles (ProductID INTEGER NOT NULL REFERENCES Products (ID), "
+             "Style VARCHAR(100) NOT NULL, "
+             "Sequence INTEGER NOT NULL DEFAULT 0, "
+             "PRIMARY KEY (ProductID, Style))",
+             "CREATE TABLE ProductVendors (ProductID INTEGER NOT NULL REFERENCES Products (ID), "
+             "VendorID INTEGER NOT NULL REFERENCES Vendors (ID), "
+             "PRIMARY KEY (ProductID, VendorID))",
+             "CREATE TABLE OptionDefaults (ID INTEGER NOT NULL PRIMARY KEY, "
+             "ProductID INTEGER REFERENCES Products (ID), "
+             "OptionName VARCHAR(100) NOT NULL, "
+             "OptionValue VARCHAR(400) NOT NULL DEFAULT '')",
+             "CREATE TABLE DiscountGroups (ID INTEGER NOT NULL PRIMARY KEY, "
+             "GroupName VARCHAR(100) NOT NULL, "
+             "DiscountGroupType INTEGER NOT NULL)",
+             "CREATE TABLE CustomerTypes (ID INTEGER NOT NULL PRIMARY KEY, "
+             "TypeName VARCHAR(100) NOT NULL, "
+             "RoundUnitPrice INTEGER NOT NULL DEFAULT 0, "
+             "RoundUnitPriceTo INTEGER NOT NULL DEFAULT 0, "
+             "RoundUnitPriceDirection INTEGER NOT NULL DEFAULT 0)",
+             "CREATE TABLE Customers (ID INTEGER NOT NULL PRIMARY KEY, "
+             "CustomerName VARCHAR(200) NOT NULL, "
+             "City VARCHAR(100) NOT NULL DEFAULT '', "
+             "CustomerTypeID INTEGER REFERENCES CustomerTypes (ID), "
+             "DiscountGroupID INTEGER REFERENCES DiscountGroups (ID), "
+             "CustomerDiscountGroupID INTEGER REFERENCES DiscountGroups (ID))",
+             "CREATE TABLE Discounts (ID INTEGER NOT NULL PRIMARY KEY, "
+             "DiscountGroupID INTEGER NOT NULL REFERENCES DiscountGroups (ID), "
+             "DiscountLevel INTEGER NOT NULL, "
+             "ProductID INTEGER NOT NULL REFERENCES Products (ID), "
+             "Style VARCHAR(100) NOT NULL DEFAULT '', "
+             "OptionName VARCHAR(100) NOT NULL DEFAULT '', "
+             "OptionValue VARCHAR(400) NOT NULL DEFAULT '', "
+             "Discount DOUBLE PRECISION NOT NULL DEFAULT 0, "
+             "DiscountAD DOUBLE PRECISION NOT NULL DEFAULT 0, "
+             "High DOUBLE PRECISION NOT NULL DEFAULT 0, "
+             "Low DOUBLE PRECISION NOT NULL DEFAULT 0, "
+             "Margin DOUBLE PRECISION NOT NULL DEFAULT 0, "
+             "MarginAD DOUBLE PRECISION NOT NULL DEFAULT 0)",
+             "CREATE TABLE OptionDetailSettings (ID INTEGER NOT NULL PRIMARY KEY, "
+             "Location INTEGER NOT NULL, "
+             "Show INTEGER NOT NULL DEFAULT 1, "
+             "Sequence INTEGER NOT NULL DEFAULT 0, "
+             "Prefix VARCHAR(50) NOT NULL DEFAULT '', "
+             "OptionName VARCHAR(100) NOT NULL, "
+             "isBold INTEGER NOT NULL DEFAULT 0)",
+             "CREATE TABLE AdditionalCharges (ID INTEGER NOT NULL PRIMARY KEY, "
+             "ChargeType INTEGER NOT NULL, "
+             "ApplyToPOs INTEGER NOT NULL DEFAULT 0, "
+             "ChargeName VARCHAR(100) NOT NULL, "
+             "ChargeCode VARCHAR(20) NOT NULL DEFAULT '', "
+             "Criteria VARCHAR(2000) NOT NULL DEFAULT '', "
+             "ChargeMethod INTEGER NOT NULL, "
+             "Value DOUBLE PRECISION NOT NULL DEFAULT 0, "
+             "Taxable INTEGER NOT NULL DEFAULT 0, "
+             "StartsOn TIMESTAMP, "
+             "EndsOn TIMESTAMP, "
+             "AutoAddToQuotes INTEGER NOT NULL DEFAULT 0, "
+             "AutoAddToOrders INTEGER NOT NULL DEFAULT 0, "
+             "AutoAddToPOs INTEGER NOT NULL DEFAULT 0, "
+             "IncludeWithProductItems INTEGER NOT NULL DEFAULT 0, "
+             "Enabled INTEGER NOT NULL DEFAULT 1)",
+             "CREATE TABLE CompanyOptions (Section VARCHAR(100) NOT NULL, "
+             "OptionKey VARCHAR(100) NOT NULL, "
+             "OptionValue VARCHAR(2000) NOT NULL DEFAULT '', "
+             "PRIMARY KEY (Section, OptionKey))",
+             "CREATE TABLE Quotes (ID INTEGER NOT NULL PRIMARY KEY, "
+             "QuoteNumber VARCHAR(20) NOT NULL UNIQUE, "
+             "CustomerID INTEGER NOT NULL REFERENCES Customers (ID), "
+             "QuoteDate TIMESTAMP NOT NULL, "
+             "Description VARCHAR(400) NOT NULL DEFAULT '')",
+             "CREATE TABLE QuoteLines (ID INTEGER NOT NULL PRIMARY KEY, "
+             "QuoteID INTEGER NOT NULL REFERENCES Quotes (ID), "
+             "Line INTEGER NOT NULL, "
+             "Quantity INTEGER NOT NULL DEFAULT 1, "
+             "ProductID INTEGER NOT NULL REFERENCES Products (ID), "
+             "Style VARCHAR(100) NOT NULL DEFAULT '', "
+             "ItemXML TEXT NOT NULL, "
+             "PriceCostXML TEXT NOT NULL, "
+             "UniqueID VARCHAR(40) NOT NULL UNIQUE, "
+             "UNIQUE (QuoteID, Line))",
+         }},
+        {2,
+         "indexes for the lookups made on every priced line",
+         {
+             "CREATE INDEX IX_Discounts_Lookup ON Discounts (DiscountGroupID, DiscountLevel, "
+             "ProductID, Style)",
+             "CREATE INDEX IX_OptionDefaults_Product ON OptionDefaults (ProductID)",
+             "CREATE INDEX IX_OptionDetailSettings_Location ON OptionDetailSettings (Location, "
+             "Sequence)",
+         }},
+    };
+    return migrations;
+}
+
+} // namespace
+
+int LatestSchemaVersion()
+{
+    return Migrations().back().version;
+}
+
+int CurrentSchemaVersion(const Database &db)
+{
+    const QString version = db.info(QStringLiteral("SchemaVersion"), QStringLiteral("0"));
+    return version.toInt();
+}
+
+void MigrateSchema(Database &db, int fromVersion)
+{
+    if (fromVersion >= LatestSchemaVersion())
+        return;
+    Transaction transaction(db);
+    for (const Migration &m : Migrations()) {
+        if (m.version <= fromVersion)
+            continue;
+        for (const char *statement : m.statements)
+            db.execute(QString::fromUtf8(statement));
+        if (m.version == 1)
+            db.setInfo(QStringLiteral("Application"), QStringLiteral("zeltpc5-host"));
+        db.setInfo(QStringLiteral("SchemaVersion"), QString::number(m.version));
+        db.setInfo(QStringLiteral("Migration%1").arg(m.version),
+                   QString::fromUtf8(m.description) + QStringLiteral(" (applied ") +
+                       QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + QStringLiteral(")"));
+    }
+    transaction.commit();
+}
+
+} // namespace zeltpc5::host

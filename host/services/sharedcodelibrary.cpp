@@ -1,0 +1,251 @@
+#include "host/services/sharedcodelibrary.h"
+
+#include "host/services/buildstring.h"
+#include "host/services/recordsxml.h"
+#include "host/services/sqlsession.h"
+
+#include <QDir>
+
+#ifndef ZELTPC5_DEFAULT_PRODUCT_DIR
+#define ZELTPC5_DEFAULT_PRODUCT_DIR ""
+#endif
+
+namespace zeltpc5::host {
+
+namespace {
+
+using Reader = std::function<Variant(ArgReader &args)>;
+
+// A member whose arguments are read with the boundary's conversions; a conversion failure
+// is the member's error, as automation callers expect.
+MemberTable::Handler Member(Reader read)
+{
+    return [read = std::move(read)](Dispatch &, VariantList &args, Variant &result) {
+        ArgReader reader(args);
+        Variant value = read(reader);
+        if (!reader.ok())
+            return reader.status();
+        result = std::move(value);
+        return Status();
+    };
+}
+
+MemberTable::Handler Constant(std::function<Variant()> get)
+{
+    return [get = std::move(get)](Dispatch &, VariantList &, Variant &result) {
+        result = get();
+        return Status();
+    };
+}
+
+// The first column of the first row of one of the host's own statements; nothing when
+// there is no row, the value is NULL or the statement fails.
+std::optional<QVariant> Lookup(const Database &db, const QString &sql, const QVariantList &values)
+{
+    try {
+        const ResultSet rs = db.select(sql, values);
+        if (rs.rows.empty() || rs.rows.front().isEmpty() || rs.rows.front().front().isNull())
+            return std::nullopt;
+        return rs.rows.front().front();
+    } catch (const DatabaseError &e) {
+        qCWarning(lcHostSql).noquote()
+            << e.message() << e.driverMessage().trimmed() << "Statement:" << sql;
+        return std::nullopt;
+    }
+}
+
+// A record passed across the boundary: its XML text, or an object whose "xml" gives it.
+QString RecordText(const Variant &v)
+{
+    if (TypeOf(v) == VariantType::Object)
+        return ToText(Get(ToObject(v).value_or(DispatchPtr()), u"xml").value).value_or(QString());
+    return ToText(v).value_or(QString());
+}
+
+class SimpleObject : public DispatchObject
+{
+public:
+    explicit SimpleObject(const QString &typeName) : DispatchObject(typeName, &m_table) {}
+    MemberTable &table() { return m_table; }
+
+private:
+    MemberTable m_table;
+};
+
+DispatchPtr MakeSecurity(std::shared_ptr<const Database> db)
+{
+    auto security = Ref<SimpleObject>(new SimpleObject(QStringLiteral("Security")));
+    auto option = [db](const char *key, const char *fallback) {
+        return Lookup(*db,
+                      QStringLiteral("SELECT OptionValue FROM CompanyOptions WHERE Section = ? "
+                                     "AND OptionKey = ?"),
+                      {QStringLiteral("Company"), QString::fromLatin1(key)})
+            .value_or(QString::fromLatin1(fallback))
+            .toString();
+    };
+    // The user's login name stands for the user's security identifier.
+    security->table()
+        .property(QStringLiteral("SID"), 1, Constant([] {
+                      QString user = qEnvironmentVariable("USER");
+                      if (user.isEmpty())
+                          user = qEnvironmentVariable("USERNAME");
+                      return MakeString(user);
+                  }))
+        .property(QStringLiteral("OID"), 2,
+                  Constant([option] { return MakeInt32(option("OrganizationID", "1").toInt()); }))
+        .property(QStringLiteral("OrganizationName"), 3,
+                  Constant([option] { return MakeString(option("Name", "")); }));
+    return security;
+}
+
+DispatchPtr MakeOptions(std::shared_ptr<const Database> db)
+{
+    auto options = Ref<SimpleObject>(new SimpleObject(QStringLiteral("Options")));
+    options->table().method(
+        QStringLiteral("GetCompanyOption"), 1, 2, 3, Member([db](ArgReader &a) {
+            const QString section = a.text(0);
+            const QString key = a.text(1);
+            const Variant fallback = a.value(2);
+            // Sections and keys are names a person types: matched ignoring case.
+            const auto value =
+                Lookup(*db,
+                       QStringLiteral("SELECT OptionValue FROM CompanyOptions WHERE "
+                                      "LOWER(Section) = LOWER(?) AND LOWER(OptionKey) = LOWER(?)"),
+                       {section, key});
+            return value ? MakeString(value->toString()) : fallback;
+        }));
+    return options;
+}
+
+DispatchPtr MakeCommon(std::shared_ptr<const Database> db, QString productDirectory)
+{
+    auto common = Ref<SimpleObject>(new SimpleObject(QStringLiteral("Common")));
+    auto productColumn = [db](const char *column, qint32 productID) {
+        return Lookup(
+            *db, QStringLiteral("SELECT %1 FROM Products WHERE ID = ?").arg(QLatin1String(column)),
+            {productID});
+    };
+    auto sourceCode = [productColumn](const char *column) {
+        return Member([productColumn, column](ArgReader &a) {
+            return MakeInt32(productColumn(column, a.int32(0)).value_or(0).toInt());
+        });
+    };
+    MemberTable &t = common->table();
+    t.method(QStringLiteral("ExecuteSelect"), 1, 1, Member([db](ArgReader &a) {
+                 const QString sql = a.text(0);
+                 return MakeString(
+                     ReadRecordSet(*db, sql, QStringLiteral("Results")).value_or(QString()));
+             }))
+        .method(QStringLiteral("GetFieldValue2"), 2, 2, Member([](ArgReader &a) {
+                    const QString record = RecordText(a.value(0));
+                    return MakeString(RecordField(record, a.text(1)).value_or(QString()));
+                }))
+        .method(QStringLiteral("GetFieldValue"), 3, 2, 3, Member([](ArgReader &a) {
+                    const QString records = RecordText(a.value(0));
+                    const auto value = FirstRecordField(records, a.text(1));
+                    return value ? MakeString(*value) : a.value(2);
+                }))
+        .method(QStringLiteral("BuildString"), 4, 2, 18, Member([](ArgReader &a) {
+                    VariantList values;
+                    for (int i = 1; i < a.count(); ++i)
+                        values << a.value(i);
+                    return MakeString(FillPlaceholders(a.text(0), values));
+                }))
+        .method(QStringLiteral("GetProductNameFromID"), 5, 1, Member([productColumn](ArgReader &a) {
+                    return MakeString(
+                        productColumn("ProductName", a.int32(0)).value_or(QString()).toString());
+                }))
+        .method(QStringLiteral("GetProductFileFromID2"), 6, 1,
+                Member([productColumn, productDirectory](ArgReader &a) {
+                    const QString file =
+                        productColumn("ProductFile", a.int32(0)).value_or(QString()).toString();
+                    if (file.isEmpty())
+                        return MakeString(QString());
+                    return MakeString(
+                        QDir::cleanPath(QDir(productDirectory).absoluteFilePath(file)));
+                }))
+        .method(QStringLiteral("GetProductPriceSource"), 7, 1, sourceCode("PriceSource"))
+        .method(QStringLiteral("GetProductCostSource"), 8, 1, sourceCode("CostSource"))
+        .method(QStringLiteral("GetProductPriceMarginSource"), 9, 1,
+                sourceCode("PriceMarginSource"))
+        .method(QStringLiteral("GetVendorIDFromProductID"), 10, 1, Member([db](ArgReader &a) {
+                    // The product's own vendor; else the first vendor that supplies it.
+                    const qint32 id = a.int32(0);
+                    auto vendor = Lookup(
+                        *db, QStringLiteral("SELECT VendorID FROM Products WHERE ID = ?"), {id});
+                    if (!vendor)
+                        vendor = Lookup(*db,
+                                        QStringLiteral("SELECT VendorID FROM ProductVendors WHERE "
+                                                       "ProductID = ? ORDER BY VendorID"),
+                                        {id});
+                    return MakeString(vendor ? QString::number(vendor->toLongLong()) : QString());
+                }))
+        .method(QStringLiteral("GetVendorName"), 11, 1, Member([db](ArgReader &a) {
+                    return MakeString(
+                        Lookup(*db, QStringLiteral("SELECT VendorName FROM Vendors WHERE ID = ?"),
+                               {a.int32(0)})
+                            .value_or(QString())
+                            .toString());
+                }));
+    return common;
+}
+
+class SharedCodeLibrary : public DispatchObject
+{
+public:
+    SharedCodeLibrary(std::shared_ptr<Database> db, ServiceOptions options)
+        : DispatchObject(QStringLiteral("SharedCodeLibrary"), &m_table), m_db(std::move(db)),
+          m_messages(options.messagePresenter, options.messageSettingsFile)
+    {
+        const QString products = options.productDirectory.isEmpty() ? DefaultProductDirectory()
+                                                                    : options.productDirectory;
+        m_security = MakeSecurity(m_db);
+        m_database = MakeDatabaseObject(m_db);
+        m_common = MakeCommon(m_db, products);
+        m_options = MakeOptions(m_db);
+        auto object = [](const DispatchPtr &p) { return Constant([p] { return MakeObject(p); }); };
+        m_table.property(QStringLiteral("Security"), 1, object(m_security))
+            .property(QStringLiteral("ZELTSQL"), 2, Constant([db = m_db] {
+                          return MakeObject(DispatchPtr(new SqlSessionObject(db)));
+                      }))
+            .property(QStringLiteral("Database"), 3, object(m_database))
+            .property(QStringLiteral("CurrentCompanyConn"), 4,
+                      Constant([db = m_db] { return MakeObject(MakeCompanyConnection(db)); }))
+            .property(QStringLiteral("Common"), 5, object(m_common))
+            .property(QStringLiteral("Options"), 6, object(m_options))
+            .method(QStringLiteral("ShowMessageStyle1"), 7, 2, Member([this](ArgReader &a) {
+                        m_messages.ShowMessageStyle1(a.text(0), a.text(1));
+                        return Variant();
+                    }))
+            .method(QStringLiteral("ShowMessageStyle1WithMemory"), 8, 2,
+                    Member([this](ArgReader &a) {
+                        m_messages.ShowMessageStyle1WithMemory(a.text(0), a.text(1));
+                        return Variant();
+                    }));
+    }
+
+private:
+    MemberTable m_table;
+    std::shared_ptr<Database> m_db;
+    MessageCentre m_messages;
+    DispatchPtr m_security;
+    DispatchPtr m_database;
+    DispatchPtr m_common;
+    DispatchPtr m_options;
+};
+
+} // namespace
+
+QString DefaultProductDirectory()
+{
+    const QString fromEnvironment = qEnvironmentVariable("ZELTPC5_PRODUCT_DIR");
+    return fromEnvironment.isEmpty() ? QStringLiteral(ZELTPC5_DEFAULT_PRODUCT_DIR)
+                                     : fromEnvironment;
+}
+
+DispatchPtr CreateSharedCodeLibrary(std::shared_ptr<Database> db, ServiceOptions options)
+{
+    return DispatchPtr(new SharedCodeLibrary(std::move(db), std::move(options)));
+}
+
+} // namespace zeltpc5::host

@@ -1,0 +1,41 @@
+// The reference host's service object SharedCodeLibrary, reached by the component only
+// late-bound by member name:
+//   Security.SID / OID / OrganizationName
+//   ZELTSQL (a new SQL session on every read), Database.ExecuteRead, CurrentCompanyConn
+//   Common.ExecuteSelect / GetFieldValue2 / GetFieldValue / BuildString /
+//          GetProductNameFromID / GetProductFileFromID2 / GetProductPriceSource /
+//          GetProductCostSource / GetProductPriceMarginSource / GetVendorIDFromProductID /
+//          GetVendorName
+//   Options.GetCompanyOption
+//   ShowMessageStyle1, ShowMessageStyle1WithMemory
+// Failing statements give no document, the default or the empty text, with the reason on
+// standard error (logging category "zeltpc5.host.sql").
+#pragma once
+
+#include "host/database/database.h"
+#include "host/services/messages.h"
+
+#include <zeltpc5/dispatch.h>
+
+#include <memory>
+
+namespace zeltpc5::host {
+
+struct ServiceOptions
+{
+    // Folder of the product files; empty: ZELTPC5_PRODUCT_DIR, else the built-in folder.
+    QString productDirectory;
+    // Where "Don't show this again" answers are kept; empty: the user's settings.
+    QString messageSettingsFile;
+    // How messages reach the user; null: message boxes, or standard error without a GUI.
+    std::shared_ptr<MessagePresenter> messagePresenter;
+};
+
+// The product folder in effect when none is given.
+QString DefaultProductDirectory();
+
+// The service object over an open company database; it keeps the database open for as
+// long as the object (or anything taken from it) lives.
+DispatchPtr CreateSharedCodeLibrary(std::shared_ptr<Database> db, ServiceOptions options = {});
+
+} // namespace zeltpc5::host

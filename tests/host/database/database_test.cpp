@@ -1,0 +1,218 @@
+#include "host/database/database.h"
+#include "host/database/schema.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <thread>
+
+using namespace zeltpc5::host;
+
+namespace {
+
+class DatabaseTest : public ::testing::Test
+{
+protected:
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    std::shared_ptr<Database> create(const char *name = "company.db")
+    {
+        return Database::open(ConnectionSettings::sqliteFile(path(name)),
+                              OpenMode::CreateIfMissing);
+    }
+    // The message of the DatabaseError an open throws, or "" when it opens.
+    QString openError(const QString &file, OpenMode mode)
+    {
+        try {
+            Database::open(ConnectionSettings::sqliteFile(file), mode);
+        } catch (const DatabaseError &e) {
+            return e.message();
+        }
+        return QString();
+    }
+    static QByteArray contents(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+
+    QTemporaryDir dir;
+};
+
+qint64 Count(Database &db, const QString &table)
+{
+    return db.select(QStringLiteral("SELECT COUNT(*) FROM ") + table)
+        .rows.front()
+        .front()
+        .toLongLong();
+}
+
+} // namespace
+
+TEST_F(DatabaseTest, shouldCreateTheSchemaOnceAndReopenHarmlessly)
+{
+    {
+        auto db = create();
+        EXPECT_TRUE(db->wasCreated());
+        EXPECT_EQ(db->schemaVersion(), LatestSchemaVersion());
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'Keep me')"));
+    }
+    auto again = create();
+    EXPECT_FALSE(again->wasCreated());
+    EXPECT_EQ(again->schemaVersion(), LatestSchemaVersion());
+    EXPECT_EQ(Count(*again, QStringLiteral("Vendors")), 1);
+    auto existing =
+        Database::open(ConnectionSettings::sqliteFile(path("company.db")), OpenMode::ExistingOnly);
+    EXPECT_EQ(existing->info(QStringLiteral("Application")), QStringLiteral("zeltpc5-host"));
+}
+
+TEST_F(DatabaseTest, shouldApplyOnlyTheMissingMigrations)
+{
+    {
+        auto db = create();
+        // Make it look like a database from before the second migration.
+        db->execute(QStringLiteral("DROP INDEX IX_Discounts_Lookup"));
+        db->execute(QStringLiteral("DROP INDEX IX_OptionDefaults_Product"));
+        db->execute(QStringLiteral("DROP INDEX IX_OptionDetailSettings_Location"));
+        db->setInfo(QStringLiteral("SchemaVersion"), QStringLiteral("1"));
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (7, 'Kept')"));
+    }
+    auto db = create();
+    EXPECT_EQ(CurrentSchemaVersion(*db), 2);
+    EXPECT_EQ(db->select(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                                        "name = 'IX_Discounts_Lookup'"))
+                  .rows.size(),
+              1u);
+    EXPECT_EQ(Count(*db, QStringLiteral("Vendors")), 1);
+}
+
+TEST_F(DatabaseTest, shouldRefuseForeignAndMissingFilesNamingThePathAndLeavingThemAlone)
+{
+    // Given a text file, an empty file, an SQLite file of another program and no file
+    const QString text = path("notes.txt");
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a database\n");
+    }
+    const QString empty = path("empty.db");
+    {
+        QFile f(empty);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString other = path("other.db");
+    {
+        QSqlDatabase c =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        c.setDatabaseName(other);
+        ASSERT_TRUE(c.open());
+        QSqlQuery(c).exec(QStringLiteral("CREATE TABLE Accounts (ID INTEGER)"));
+        c.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    const QByteArray textBefore = contents(text);
+    const QByteArray otherBefore = contents(other);
+
+    // Then each is refused with its path in the message, in both modes, and not touched
+    for (OpenMode mode : {OpenMode::CreateIfMissing, OpenMode::ExistingOnly}) {
+        for (const QString &file : {text, empty, other}) {
+            const QString error = openError(file, mode);
+            EXPECT_TRUE(error.contains(file)) << error.toStdString();
+        }
+    }
+    EXPECT_TRUE(openError(text, OpenMode::CreateIfMissing).contains(u"not an SQLite file"));
+    EXPECT_TRUE(
+        openError(other, OpenMode::CreateIfMissing).contains(u"not a zeltpc5-host database"));
+    EXPECT_EQ(contents(text), textBefore);
+    EXPECT_EQ(contents(other), otherBefore);
+    EXPECT_EQ(QFile(empty).size(), 0);
+
+    const QString missing = path("missing.db");
+    EXPECT_TRUE(openError(missing, OpenMode::ExistingOnly).contains(u"init-db"));
+    EXPECT_FALSE(QFile::exists(missing));
+    EXPECT_TRUE(openError(dir.path(), OpenMode::CreateIfMissing).contains(u"folder"));
+}
+
+TEST_F(DatabaseTest, shouldRefuseADatabaseOfANewerSchema)
+{
+    create()->setInfo(QStringLiteral("SchemaVersion"), QStringLiteral("99"));
+    EXPECT_TRUE(openError(path("company.db"), OpenMode::ExistingOnly).contains(u"newer"));
+}
+
+TEST_F(DatabaseTest, shouldRollBackATransactionLeftWithoutCommit)
+{
+    auto db = create();
+    try {
+        Transaction t(*db);
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'A')"));
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'Duplicate')"));
+        t.commit();
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.statement().contains(u"INSERT INTO Vendors"));
+        EXPECT_FALSE(e.driverMessage().isEmpty());
+    }
+    EXPECT_EQ(Count(*db, QStringLiteral("Vendors")), 0);
+    {
+        Transaction t(*db);
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (2, 'B')"));
+        t.commit();
+    }
+    EXPECT_EQ(Count(*db, QStringLiteral("Vendors")), 1);
+}
+
+TEST_F(DatabaseTest, shouldWaitForAnotherWriterInsteadOfFailing)
+{
+    create();
+    const QString file = path("company.db");
+    std::atomic<bool> locked{false};
+    std::atomic<bool> writerOk{false};
+    // Another writer (its own connection, as another process would have) holds the write
+    // lock for a while.
+    std::thread other([&] {
+        auto db = Database::open(ConnectionSettings::sqliteFile(file), OpenMode::ExistingOnly);
+        Transaction t(*db);
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'First')"));
+        locked = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        t.commit();
+        writerOk = true;
+    });
+    while (!locked)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+
+    auto db = Database::open(ConnectionSettings::sqliteFile(file), OpenMode::ExistingOnly);
+    QElapsedTimer timer;
+    timer.start();
+    {
+        Transaction t(*db);
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (2, 'Second')"));
+        t.commit();
+    }
+    const qint64 waited = timer.elapsed();
+    other.join();
+    EXPECT_TRUE(writerOk);
+    EXPECT_GE(waited, 200);
+    EXPECT_EQ(Count(*db, QStringLiteral("Vendors")), 2);
+}
+
+TEST(ConnectionSettings, shouldReadAPathOrADriverConnectionString)
+{
+    const auto file = ConnectionSettings::parse(QStringLiteral("/data/company=old.db"));
+    EXPECT_TRUE(file.isSqlite());
+    EXPECT_EQ(file.databaseName, QStringLiteral("/data/company=old.db"));
+
+    const auto pg = ConnectionSettings::parse(
+        QStringLiteral("driver=qpsql; host=db.local; port=5433; database=harbor; user=sales; "
+                       "password=secret"));
+    EXPECT_EQ(pg.driver, QStringLiteral("QPSQL"));
+    EXPECT_EQ(pg.hostName, QStringLiteral("db.local"));
+    EXPECT_EQ(pg.port, 5433);
+    EXPECT_EQ(pg.databaseName, QStringLiteral("harbor"));
+    EXPECT_EQ(pg.userName, QStringLiteral("sales"));
+    EXPECT_FALSE(pg.describe().contains(u"secret"));
+}

@@ -1,0 +1,180 @@
+#include "host/database/database.h"
+#include "host/database/quotestore.h"
+#include "host/database/seed.h"
+
+#include <gtest/gtest.h>
+
+#include <QDomDocument>
+#include <QSet>
+#include <QTemporaryDir>
+
+using namespace zeltpc5::host;
+
+namespace {
+
+class SeedTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        db = Database::open(ConnectionSettings::sqliteFile(dir.filePath(QStringLiteral("c.db"))),
+                            OpenMode::CreateIfMissing);
+        SeedDemoCompany(*db);
+    }
+    QStringList column(const QString &sql)
+    {
+        QStringList values;
+        for (const auto &row : db->select(sql).rows)
+            values << row.front().toString();
+        return values;
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<Database> db;
+};
+
+QString Child(const QDomElement &e, const char *name)
+{
+    return e.firstChildElement(QString::fromLatin1(name)).text();
+}
+
+} // namespace
+
+TEST_F(SeedTest, shouldKeepToTheDemoCatalogue)
+{
+    EXPECT_EQ(column(QStringLiteral("SELECT ID || ' ' || ProductName || ' ' || ProductFile || ' ' "
+                                    "|| VendorID FROM Products ORDER BY ID")),
+              QStringList({QStringLiteral("1 Roller Shade roller-shade.xml 1"),
+                           QStringLiteral("2 Wood Blind wood-blind.xml 2"),
+                           QStringLiteral("3 Cellular Shade cellular-shade.xml 3"),
+                           QStringLiteral("4 Panel Track panel-track.xml 3")}));
+    EXPECT_EQ(column(QStringLiteral("SELECT VendorName || ' ' || Margin || ' ' || MarginAD FROM "
+                                    "Vendors ORDER BY ID")),
+              QStringList({QStringLiteral("Northwind Mills 0.35 0.3"),
+                           QStringLiteral("Cedar & Slat Co. 0.4 0.35"),
+                           QStringLiteral("Lumen Textiles 0.38 0.32")}));
+    EXPECT_EQ(column(QStringLiteral("SELECT Style FROM ProductStyles WHERE ProductID = 3 ORDER BY "
+                                    "Sequence")),
+              QStringList({QStringLiteral("Single Cell"), QStringLiteral("Double Cell"),
+                           QStringLiteral("Top Down Bottom Up")}));
+}
+
+TEST_F(SeedTest, shouldCoverEveryPricingCase)
+{
+    // Discount rows on all three levels for the cost, price and customer families.
+    EXPECT_EQ(column(QStringLiteral(
+                  "SELECT DISTINCT g.DiscountGroupType || '/' || d.DiscountLevel FROM Discounts d "
+                  "JOIN DiscountGroups g ON g.ID = d.DiscountGroupID ORDER BY 1")),
+              QStringList({"1/1", "1/2", "1/3", "2/1", "2/2", "2/3", "3/1", "3/2", "3/3"}));
+    // Only option rows name an option, so the option query finds exactly them.
+    EXPECT_EQ(column(QStringLiteral("SELECT COUNT(*) FROM Discounts WHERE (DiscountLevel = 3) <> "
+                                    "(OptionName <> '')")),
+              QStringList({"0"}));
+    // Customer types: no rounding, and up, down and to nearest.
+    EXPECT_EQ(column(QStringLiteral("SELECT CASE WHEN RoundUnitPrice = 0 THEN 'none' ELSE "
+                                    "RoundUnitPriceDirection END FROM CustomerTypes ORDER BY 1")),
+              QStringList({"0", "1", "2", "none"}));
+    // Charges: enabled and disabled, cost and price, fixed and percentage, with and without
+    // dates and criteria.
+    auto count = [&](const char *where) {
+        return column(QStringLiteral("SELECT COUNT(*) FROM AdditionalCharges WHERE ") +
+                      QString::fromLatin1(where))
+            .front()
+            .toInt();
+    };
+    for (const char *where :
+         {"Enabled <> 0", "Enabled = 0", "ChargeType = 4 AND Enabled <> 0",
+          "ChargeType = 256 AND Enabled <> 0", "ChargeMethod = 1", "ChargeMethod IN (5, 7, 9)",
+          "ChargeMethod IN (6, 8, 10)", "StartsOn IS NULL AND EndsOn IS NULL",
+          "StartsOn IS NOT NULL AND EndsOn IS NOT NULL", "Criteria = ''", "Criteria <> ''"})
+        EXPECT_GT(count(where), 0) << where;
+    EXPECT_EQ(column(QStringLiteral("SELECT StartsOn FROM AdditionalCharges WHERE ID = 2")),
+              QStringList({"2024-01-01T00:00:00"}));
+}
+
+TEST_F(SeedTest, shouldGiveEveryLineCompleteDocuments)
+{
+    QuoteStore store(*db);
+    const auto quotes = store.quotes();
+    ASSERT_EQ(quotes.size(), 2u);
+    EXPECT_EQ(quotes.front().number, QStringLiteral("Q-1001"));
+    EXPECT_EQ(quotes.front().lineCount, 12);
+
+    QSet<QString> uniqueIDs;
+    QStringList rooms, colors, mounts, widths;
+    for (const QuoteSummary &q : quotes) {
+        for (const QuoteLine &line : store.lines(q.id)) {
+            uniqueIDs.insert(line.uniqueID);
+            QDomDocument item, priceCost;
+            ASSERT_TRUE(item.setContent(line.itemXML)) << line.itemXML.toStdString();
+            ASSERT_TRUE(priceCost.setContent(line.priceCostXML));
+            const QDomElement root = item.documentElement();
+            EXPECT_EQ(root.tagName(), QStringLiteral("ItemData"));
+            for (const char *field :
+                 {"Options", "Messages", "Description", "Description2", "DescriptionOE"})
+                EXPECT_FALSE(root.firstChildElement(QString::fromLatin1(field)).isNull()) << field;
+            EXPECT_TRUE(Child(root, "DescriptionOE").startsWith(u"<TextBlock"));
+            const QDomNodeList options = root.elementsByTagName(QStringLiteral("Option"));
+            ASSERT_GT(options.size(), 8);
+            for (int i = 0; i < options.size(); ++i) {
+                const QDomElement o = options.at(i).toElement();
+                for (const char *field :
+                     {"Name", "Value", "Sequence", "GroupName", "GroupSequence", "Type",
+                      "IsDimension", "ProcessIfHidden", "DisplayFormat", "Visible"})
+                    EXPECT_FALSE(o.firstChildElement(QString::fromLatin1(field)).isNull()) << field;
+                const QString name = Child(o, "Name");
+                if (q.id != 1)
+                    continue;
+                if (name == u"Room Location")
+                    rooms << Child(o, "Value");
+                else if (name == u"Color")
+                    colors << Child(o, "Value");
+                else if (name == u"Mount")
+                    mounts << Child(o, "Value");
+                else if (name == u"Width")
+                    widths << Child(o, "Value");
+            }
+            const QDomElement pc = priceCost.documentElement();
+            EXPECT_EQ(pc.tagName(), QStringLiteral("PriceCostData"));
+            EXPECT_EQ(Child(pc, "ProductID").toInt(), line.productID);
+            EXPECT_EQ(Child(pc, "Style"), line.style);
+            for (const char *field :
+                 {"VendorID", "CustomerID", "CustomerTypeID", "DiscountMethod",
+                  "OptionDiscountMethod", "CostDiscountGroupID", "PriceDiscountGroupID",
+                  "CustomerDiscountGroupID", "ItemDiscount", "UnitPrice"})
+                EXPECT_FALSE(pc.firstChildElement(QString::fromLatin1(field)).isNull()) << field;
+            // The price/cost identity matches the customer on the quote.
+            EXPECT_EQ(column(QStringLiteral("SELECT CustomerTypeID FROM Customers WHERE ID = ") +
+                             Child(pc, "CustomerID")),
+                      QStringList({Child(pc, "CustomerTypeID")}));
+        }
+    }
+    EXPECT_EQ(uniqueIDs.size(), 15);
+    // The problems a review should find on quote Q-1001.
+    EXPECT_EQ(rooms.count(QString()), 1);
+    EXPECT_EQ(colors.count(QStringLiteral("Please Select")), 1);
+    EXPECT_EQ(mounts.count(QStringLiteral("Outside")), 1);
+    EXPECT_EQ(mounts.count(QStringLiteral("Inside")), 11);
+    EXPECT_EQ(widths.count(QStringLiteral("0")), 1);
+}
+
+TEST_F(SeedTest, shouldRefuseToSeedTwiceAndKeepTheData)
+{
+    EXPECT_TRUE(HasDemoCompany(*db));
+    EXPECT_THROW(SeedDemoCompany(*db), DatabaseError);
+    EXPECT_EQ(column(QStringLiteral("SELECT COUNT(*) FROM QuoteLines")), QStringList({"15"}));
+}
+
+TEST_F(SeedTest, shouldWriteAnAcceptedLineBackByItsUniqueID)
+{
+    QuoteStore store(*db);
+    const QuoteLine first = store.lines(1).front();
+    EXPECT_TRUE(store.updateLine(first.uniqueID, 1, QStringLiteral("Cordless"),
+                                 QStringLiteral("<ItemData/>"),
+                                 QStringLiteral("<PriceCostData/>")));
+    const QuoteLine after = store.lines(1).front();
+    EXPECT_EQ(after.style, QStringLiteral("Cordless"));
+    EXPECT_EQ(after.itemXML, QStringLiteral("<ItemData/>"));
+    EXPECT_FALSE(
+        store.updateLine(QStringLiteral("{no-such-line}"), 1, QString(), QString(), QString()));
+}

@@ -1,0 +1,80 @@
+#include "host/database/sqldialect.h"
+
+#include <gtest/gtest.h>
+
+using namespace zeltpc5::host;
+
+namespace {
+
+QString Limit(const QString &sql)
+{
+    QString error;
+    const auto t = TranslateStatement(sql, SqlDialect::LimitClause, &error);
+    return t ? t->text : QStringLiteral("error: ") + error;
+}
+
+} // namespace
+
+TEST(SqlDialect, shouldMoveTopToATrailingLimit)
+{
+    EXPECT_EQ(
+        Limit(QStringLiteral("SELECT TOP 1 VendorID FROM ProductVendors WHERE (ProductID = 4)")),
+        QStringLiteral("SELECT VendorID FROM ProductVendors WHERE (ProductID = 4) LIMIT 1"));
+    EXPECT_EQ(Limit(QStringLiteral("select top 5 a from t order by a;")),
+              QStringLiteral("select a from t order by a LIMIT 5;"));
+    EXPECT_EQ(Limit(QStringLiteral("SELECT DISTINCT TOP (3) a FROM t")),
+              QStringLiteral("SELECT DISTINCT a FROM t LIMIT 3"));
+    // A trailing line comment must not swallow the limit.
+    EXPECT_EQ(Limit(QStringLiteral("SELECT TOP 2 a FROM t -- newest first")),
+              QStringLiteral("SELECT a FROM t LIMIT 2 -- newest first"));
+    // Each SELECT gets the limit of its own scope.
+    EXPECT_EQ(
+        Limit(QStringLiteral("SELECT a FROM (SELECT TOP 2 b FROM t ORDER BY b) x WHERE a > 0")),
+        QStringLiteral("SELECT a FROM (SELECT b FROM t ORDER BY b LIMIT 2) x WHERE a > 0"));
+    EXPECT_EQ(Limit(QStringLiteral("SELECT TOP 1 a FROM u WHERE a IN (SELECT TOP 4 b FROM t)")),
+              QStringLiteral("SELECT a FROM u WHERE a IN (SELECT b FROM t LIMIT 4) LIMIT 1"));
+}
+
+TEST(SqlDialect, shouldLeaveTextThatOnlyLooksLikeTopAlone)
+{
+    for (const char *sql : {"SELECT Top FROM t", "SELECT a FROM t WHERE b = 'SELECT TOP 1 x'",
+                            "SELECT \"TOP 1\" FROM t", "SELECT a /* SELECT TOP 1 */ FROM t",
+                            "SELECT a FROM t WHERE b = 'it''s TOP 1'"}) {
+        const QString text = QString::fromUtf8(sql);
+        EXPECT_EQ(Limit(text), text);
+    }
+}
+
+TEST(SqlDialect, shouldRefuseFormsWithoutASafeTranslation)
+{
+    for (const char *sql :
+         {"SELECT TOP 10 PERCENT a FROM t", "SELECT TOP 1 WITH TIES a FROM t",
+          "SELECT TOP 1 a FROM t UNION SELECT b FROM u", "SELECT TOP 1 a FROM t LIMIT 3",
+          "SELECT TOP (x) a FROM t", "SELECT TOP 1.5 a FROM t", "SELECT a FROM t WHERE b = 'open",
+          "SELECT 1; DELETE FROM Products", "   ", "SELECT a /* open"}) {
+        EXPECT_TRUE(Limit(QString::fromUtf8(sql)).startsWith(u"error: ")) << sql;
+    }
+}
+
+TEST(SqlDialect, shouldPassTopThroughOnServersThatHaveItAndStillRefuseSeveralStatements)
+{
+    const auto top =
+        TranslateStatement(QStringLiteral("SELECT TOP 1 a FROM t"), SqlDialect::TopClause);
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->text, QStringLiteral("SELECT TOP 1 a FROM t"));
+    EXPECT_FALSE(
+        TranslateStatement(QStringLiteral("SELECT 1; DROP TABLE t"), SqlDialect::TopClause));
+    EXPECT_EQ(DialectOfDriver(QStringLiteral("QSQLITE")), SqlDialect::LimitClause);
+    EXPECT_EQ(DialectOfDriver(QStringLiteral("QPSQL")), SqlDialect::LimitClause);
+    EXPECT_EQ(DialectOfDriver(QStringLiteral("QODBC")), SqlDialect::TopClause);
+}
+
+TEST(SqlDialect, shouldMarkOnlySingleSelectsAsReads)
+{
+    EXPECT_TRUE(TranslateStatement(QStringLiteral("  select 1"), SqlDialect::LimitClause)->isRead);
+    EXPECT_FALSE(
+        TranslateStatement(QStringLiteral("UPDATE t SET a = 1"), SqlDialect::LimitClause)->isRead);
+    EXPECT_FALSE(
+        TranslateStatement(QStringLiteral("/* SELECT */ DELETE FROM t"), SqlDialect::LimitClause)
+            ->isRead);
+}
