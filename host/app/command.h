@@ -56,6 +56,7 @@ const std::vector<Command> &Commands();
 // Entries contributed by each command file.
 void AddDatabaseCommands(std::vector<Command> &commands);
 void AddQuoteCommands(std::vector<Command> &commands);
+void AddToolCommands(std::vector<Command> &commands);
 
 // The global option --db.
 QCommandLineOption DatabaseOption();

@@ -41,6 +41,7 @@ const std::vector<Command> &Commands()
         std::vector<Command> c;
         AddDatabaseCommands(c);
         AddQuoteCommands(c);
+        AddToolCommands(c);
         return c;
     }();
     return commands;

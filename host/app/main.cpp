@@ -23,6 +23,15 @@ std::unique_ptr<QCoreApplication> MakeApplication(int &argc, char **argv)
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
+bool WantsWindows(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--gui") == 0)
+            return true;
+    }
+    return false;
+}
+
 QString Usage()
 {
     QString text = QStringLiteral("Usage: zeltpc5-host [--db PATH] COMMAND ...\n\nCommands:\n");
@@ -55,6 +64,12 @@ const Command *FindCommand(const QStringList &positional)
 int main(int argc, char **argv)
 {
     const auto app = MakeApplication(argc, argv);
+    if (WantsWindows(argc, argv) && !qobject_cast<QApplication *>(app.get())) {
+        QTextStream(stderr) << "zeltpc5-host: --gui needs a display (set DISPLAY, or "
+                               "QT_QPA_PLATFORM=offscreen to run the windows unseen)."
+                            << Qt::endl;
+        return 2;
+    }
     QCoreApplication::setOrganizationName(QStringLiteral("zeltpc5"));
     QCoreApplication::setApplicationName(QStringLiteral("zeltpc5-host"));
     QCoreApplication::setApplicationVersion(QStringLiteral("5.0.0.80"));
@@ -69,9 +84,16 @@ int main(int argc, char **argv)
                                   QStringLiteral("Show this help."));
     parser.addOption(help);
     parser.addVersionOption();
-    for (const Command &c : Commands())
-        for (const QCommandLineOption &o : c.options)
-            parser.addOption(o);
+    // Commands share some options (--quote, --json, ...); each is added once.
+    QStringList added;
+    for (const Command &c : Commands()) {
+        for (const QCommandLineOption &o : c.options) {
+            if (!added.contains(o.names().constFirst())) {
+                added << o.names().constFirst();
+                parser.addOption(o);
+            }
+        }
+    }
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do."));
 
     if (!parser.parse(QCoreApplication::arguments())) {

@@ -67,16 +67,35 @@ std::vector<QuoteLine> QuoteStore::lines(int quoteID) const
     return result;
 }
 
+namespace {
+
+const QString UpdateLineSql = QStringLiteral(
+    "UPDATE QuoteLines SET ProductID = ?, Style = ?, ItemXML = ?, PriceCostXML = ? WHERE "
+    "UniqueID = ?");
+
+} // namespace
+
 bool QuoteStore::updateLine(const QString &uniqueID, int productID, const QString &style,
                             const QString &itemXML, const QString &priceCostXML)
 {
     Transaction transaction(m_db);
     const int changed =
-        m_db.execute(QStringLiteral("UPDATE QuoteLines SET ProductID = ?, Style = ?, ItemXML = ?, "
-                                    "PriceCostXML = ? WHERE UniqueID = ?"),
-                     {productID, style, itemXML, priceCostXML, uniqueID});
+        m_db.execute(UpdateLineSql, {productID, style, itemXML, priceCostXML, uniqueID});
     transaction.commit();
     return changed > 0;
+}
+
+int QuoteStore::updateLines(const std::vector<QuoteLine> &changed)
+{
+    Transaction transaction(m_db);
+    int found = 0;
+    for (const QuoteLine &l : changed) {
+        if (m_db.execute(UpdateLineSql,
+                         {l.productID, l.style, l.itemXML, l.priceCostXML, l.uniqueID}) > 0)
+            ++found;
+    }
+    transaction.commit();
+    return found;
 }
 
 } // namespace zeltpc5::host

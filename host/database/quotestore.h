@@ -49,6 +49,10 @@ public:
     bool updateLine(const QString &uniqueID, int productID, const QString &style,
                     const QString &itemXML, const QString &priceCostXML);
 
+    // Writes several changed lines back, all or nothing, in one transaction. Returns how many
+    // lines were found by their UniqueID. Throws DatabaseError when a write fails.
+    int updateLines(const std::vector<QuoteLine> &changed);
+
 private:
     Database &m_db;
 };

@@ -1,0 +1,97 @@
+#include "host/app/component.h"
+
+#include "host/helpers/registration.h"
+#include "host/services/recordsxml.h"
+#include "host/services/sharedcodelibrary.h"
+
+#include <zeltpc5/classregistry.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
+
+namespace zeltpc5::host::app {
+
+DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error)
+{
+    RegisterReferenceEngines();
+    DispatchPtr library;
+    Status status = CreateObject(QStringLiteral("zeltpc5.Library"), &library);
+    if (!status.ok()) {
+        // First use on this account: register the module that ships beside the program.
+        const QString module =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("zeltpc5.so"));
+        status = RegisterModule(module);
+        if (status.ok())
+            status = CreateObject(QStringLiteral("zeltpc5.Library"), &library);
+    }
+    if (!status.ok()) {
+        *error = QStringLiteral("cannot create zeltpc5.Library: %1").arg(status.toString());
+        return {};
+    }
+    const DispatchPtr services = CreateSharedCodeLibrary(std::move(db));
+    status = Call(library, u"Initialize", {MakeObject(services)}).status;
+    if (!status.ok()) {
+        *error = QStringLiteral("Library.Initialize failed: %1").arg(status.toString());
+        return {};
+    }
+    return library;
+}
+
+DispatchPtr LoadEngine(const DispatchPtr &library, QStringView create,
+                       const std::vector<QuoteLine> &lines)
+{
+    const DispatchPtr engine = ToObject(Call(library, create).value).value_or(DispatchPtr());
+    if (!engine)
+        return {};
+    Call(engine, u"Clear");
+    for (const QuoteLine &l : lines) {
+        Call(engine, u"AddLine",
+             {MakeInt16(qint16(l.line)), MakeInt16(qint16(l.quantity)), MakeInt32(l.productID),
+              l.style, l.itemXML, l.priceCostXML, l.uniqueID});
+    }
+    return engine;
+}
+
+QString SelectUniqueIDs(const std::vector<QuoteLine> &lines, const QString &selection,
+                        QStringList *missing)
+{
+    QStringList ids;
+    if (selection.isEmpty() || selection.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
+        for (const QuoteLine &l : lines)
+            ids << l.uniqueID;
+        return ids.join(QLatin1Char('|'));
+    }
+    for (const QString &part : selection.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const int number = part.trimmed().toInt();
+        const auto it = std::find_if(lines.begin(), lines.end(),
+                                     [&](const QuoteLine &l) { return l.line == number; });
+        if (it == lines.end())
+            *missing << part.trimmed();
+        else
+            ids << it->uniqueID;
+    }
+    return ids.join(QLatin1Char('|'));
+}
+
+QString PlainText(const QString &markup)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("<LineBreak\\s*/>"));
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString text = markup;
+    text.replace(lineBreak, QStringLiteral("\n"));
+    text.remove(tag);
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&apos;"), QLatin1String("'"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return text;
+}
+
+QString UnitPriceOf(const QString &priceCostXml)
+{
+    return RecordField(priceCostXml, QStringLiteral("UnitPrice")).value_or(QString());
+}
+
+} // namespace zeltpc5::host::app

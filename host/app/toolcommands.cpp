@@ -1,0 +1,421 @@
+// zeltpc5-host review, change-option, change-product, change-discount and demo: the
+// component's tools run over a quote of the company database, late-bound through the
+// component's boundary as any host would call them.
+#include "host/app/command.h"
+#include "host/app/component.h"
+#include "host/database/seed.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+namespace zeltpc5::host::app {
+
+namespace {
+
+const QCommandLineOption QuoteOption(QStringLiteral("quote"),
+                                     QStringLiteral("The quote, by number (Q-1001) or ID."),
+                                     QStringLiteral("N"));
+const QCommandLineOption
+    LinesOption(QStringLiteral("lines"),
+                QStringLiteral("The lines to work on: 1,3,5 or all (default)."),
+                QStringLiteral("LIST"));
+const QCommandLineOption GuiOption(QStringLiteral("gui"),
+                                   QStringLiteral("Show the component's progress window."));
+const QCommandLineOption JsonOption(QStringLiteral("json"),
+                                    QStringLiteral("Print the outcome as JSON."));
+const QCommandLineOption SetOption(QStringLiteral("set"),
+                                   QStringLiteral("An option to set, as NAME=VALUE (repeatable)."),
+                                   QStringLiteral("NAME=VALUE"));
+const QCommandLineOption
+    ApplyOption(QStringLiteral("apply"),
+                QStringLiteral("Write the changed lines back into the quote."));
+const QCommandLineOption ProductOption(QStringLiteral("product"),
+                                       QStringLiteral("change-product: the new product's ID."),
+                                       QStringLiteral("ID"));
+const QCommandLineOption StyleOption(QStringLiteral("style"),
+                                     QStringLiteral("change-product: the new style."),
+                                     QStringLiteral("NAME"));
+const QCommandLineOption CustomerDiscountOption(
+    QStringLiteral("customer-discount"),
+    QStringLiteral("change-discount: the customer discount in percent (empty removes it)."),
+    QStringLiteral("VALUE"));
+const QCommandLineOption ItemDiscountOption(
+    QStringLiteral("item-discount"),
+    QStringLiteral("change-discount: the item discount, an amount (5) or a percentage (10%)."),
+    QStringLiteral("TEXT"));
+
+// The quote, its lines and the component, ready for a tool; the failure is already reported.
+struct Session
+{
+    std::shared_ptr<Database> db;
+    QuoteSummary quote;
+    std::vector<QuoteLine> lines;
+    DispatchPtr library;
+    QString selectedIDs;
+};
+
+std::optional<Session> openSession(CommandContext &c, OpenMode mode = OpenMode::ExistingOnly,
+                                   const QString &quote = QString())
+{
+    Session s;
+    s.db = c.openDatabase(mode);
+    const QString wanted = quote.isEmpty() ? c.parser().value(QuoteOption) : quote;
+    if (wanted.isEmpty()) {
+        c.err() << "Name the quote with --quote N." << Qt::endl;
+        return std::nullopt;
+    }
+    QuoteStore store(*s.db);
+    const auto found = store.quote(wanted);
+    if (!found) {
+        c.err() << "There is no quote " << wanted << " in " << s.db->settings().describe() << "."
+                << Qt::endl;
+        return std::nullopt;
+    }
+    s.quote = *found;
+    s.lines = store.lines(found->id);
+    QStringList missing;
+    s.selectedIDs = SelectUniqueIDs(s.lines, c.parser().value(LinesOption), &missing);
+    if (!missing.isEmpty()) {
+        c.err() << "Quote " << s.quote.number << " has no line "
+                << missing.join(QStringLiteral(", ")) << "." << Qt::endl;
+        return std::nullopt;
+    }
+    QString error;
+    s.library = OpenComponent(s.db, &error);
+    if (!s.library) {
+        c.err() << error << Qt::endl;
+        return std::nullopt;
+    }
+    return s;
+}
+
+QString lineField(const DispatchPtr &engine, int index, const char *name)
+{
+    return ToText(
+               Call(engine, u"GetLineData", {MakeInt16(qint16(index)), QString::fromLatin1(name)})
+                   .value)
+        .value_or(QString());
+}
+
+QStringList lineChanges(const DispatchPtr &engine, int index)
+{
+    QStringList texts;
+    const int count =
+        ToInt16(Call(engine, u"CountChanges", {MakeInt16(qint16(index))}).value).value_or(0);
+    for (int j = 0; j < count; ++j) {
+        texts << ToText(Call(engine, u"GetChange", {MakeInt16(qint16(index)), MakeInt16(qint16(j))})
+                            .value)
+                     .value_or(QString());
+    }
+    return texts;
+}
+
+QString money(const QString &amount)
+{
+    bool ok = false;
+    const double value = QLocale().toDouble(amount, &ok);
+    return ok ? QLocale().toCurrencyString(value) : QStringLiteral("-");
+}
+
+QString productName(const DispatchPtr &library, const QString &productID)
+{
+    const DispatchPtr common =
+        ToObject(Get(ToObject(Get(library, u"SharedCodeLibrary").value).value_or(DispatchPtr()),
+                     u"Common")
+                     .value)
+            .value_or(DispatchPtr());
+    return ToText(Call(common, u"GetProductNameFromID", {MakeInt32(productID.toInt())}).value)
+        .value_or(QString());
+}
+
+// Prints the lines the tool worked on, and collects them for --apply.
+std::vector<QuoteLine> report(CommandContext &c, const Session &s, const DispatchPtr &engine,
+                              const QStringList &ids, bool priceChange)
+{
+    const bool json = c.parser().isSet(JsonOption);
+    QJsonArray rows;
+    std::vector<QuoteLine> changed;
+    const int count = ToInt16(Call(engine, u"CountLines").value).value_or(0);
+    for (int i = 0; i < count; ++i) {
+        const QString id = lineField(engine, i, "uniqueid");
+        if (!ids.contains(id, Qt::CaseInsensitive))
+            continue;
+        const QStringList markup = lineChanges(engine, i);
+        QStringList plain;
+        for (const QString &m : markup)
+            plain << PlainText(m);
+        const QString oldProduct =
+            productName(s.library, lineField(engine, i, "originalproductid"));
+        const QString newProduct = productName(s.library, lineField(engine, i, "newproductid"));
+        const QString oldPrice = UnitPriceOf(lineField(engine, i, "originalpricecostxml"));
+        const QString newPrice = UnitPriceOf(lineField(engine, i, "newpricecostxml"));
+
+        if (json) {
+            QJsonObject o{{QStringLiteral("line"), lineField(engine, i, "line").toInt()},
+                          {QStringLiteral("quantity"), lineField(engine, i, "quantity").toInt()},
+                          {QStringLiteral("uniqueID"), id},
+                          {QStringLiteral("product"), oldProduct},
+                          {QStringLiteral("style"), lineField(engine, i, "originalstyle")},
+                          {QStringLiteral("unitPrice"), oldPrice},
+                          {QStringLiteral("results"), QJsonArray::fromStringList(plain)},
+                          {QStringLiteral("markup"), QJsonArray::fromStringList(markup)}};
+            if (priceChange) {
+                o.insert(QStringLiteral("newProduct"), newProduct);
+                o.insert(QStringLiteral("newStyle"), lineField(engine, i, "newstyle"));
+                o.insert(QStringLiteral("newUnitPrice"), newPrice);
+            }
+            rows.append(o);
+        } else {
+            c.out() << "Line " << lineField(engine, i, "line") << "  qty "
+                    << lineField(engine, i, "quantity") << "  " << oldProduct << " / "
+                    << lineField(engine, i, "originalstyle");
+            if (priceChange) {
+                c.out() << "  ->  " << newProduct << " / " << lineField(engine, i, "newstyle")
+                        << "  " << money(oldPrice) << " -> " << money(newPrice);
+            } else {
+                c.out() << "  " << money(oldPrice);
+            }
+            c.out() << Qt::endl;
+            if (plain.isEmpty())
+                c.out() << "    (nothing to report)" << Qt::endl;
+            for (const QString &p : plain)
+                c.out() << "    " << QString(p).replace(u'\n', QStringLiteral("\n    "))
+                        << Qt::endl;
+        }
+        if (priceChange) {
+            QuoteLine l;
+            l.uniqueID = id;
+            l.productID = lineField(engine, i, "newproductid").toInt();
+            l.style = lineField(engine, i, "newstyle");
+            l.itemXML = lineField(engine, i, "newitemxml");
+            l.priceCostXML = lineField(engine, i, "newpricecostxml");
+            const bool same = l.productID == lineField(engine, i, "originalproductid").toInt() &&
+                              l.style == lineField(engine, i, "originalstyle") &&
+                              l.itemXML == lineField(engine, i, "originalitemxml") &&
+                              l.priceCostXML == lineField(engine, i, "originalpricecostxml");
+            if (!same)
+                changed.push_back(l);
+        }
+    }
+    if (json)
+        c.out() << QJsonDocument(rows).toJson(QJsonDocument::Indented);
+    return changed;
+}
+
+int runReview(CommandContext &c)
+{
+    auto s = openSession(c);
+    if (!s)
+        return 1;
+    const DispatchPtr engine = LoadEngine(s->library, u"CreateItemReviewEngine", s->lines);
+    const bool gui = c.parser().isSet(GuiOption);
+    const CallResult r = Call(engine, gui ? u"ShowReviewItems" : u"ReviewItems", {s->selectedIDs});
+    if (!r.ok()) {
+        c.err() << "The review failed: " << r.status.toString() << Qt::endl;
+        return 1;
+    }
+    if (!c.parser().isSet(JsonOption))
+        c.out() << "Review of quote " << s->quote.number << " (" << s->quote.customerName << ")"
+                << Qt::endl;
+    report(c, *s, engine, s->selectedIDs.split(QLatin1Char('|')), false);
+    Call(engine, u"PreTerminate");
+    return ToBool(r.value).value_or(false) ? 0 : 3;
+}
+
+// Runs a change operation (Show form with --gui), reports, and applies on request.
+int runChange(CommandContext &c, Session &s, QStringView show, QStringView direct,
+              const VariantList &arguments)
+{
+    const DispatchPtr engine = LoadEngine(s.library, u"CreateReplaceEngine", s.lines);
+    VariantList args = arguments;
+    args.append(s.selectedIDs);
+    const CallResult r = Call(engine, c.parser().isSet(GuiOption) ? show : direct, args);
+    if (!r.ok()) {
+        c.err() << "The change failed: " << r.status.toString() << Qt::endl;
+        return 1;
+    }
+    const bool completed = ToBool(r.value).value_or(false);
+    if (!c.parser().isSet(JsonOption))
+        c.out() << "Quote " << s.quote.number << " (" << s.quote.customerName << ")"
+                << (completed ? "" : " - cancelled") << Qt::endl;
+    const auto changed = report(c, s, engine, s.selectedIDs.split(QLatin1Char('|')), true);
+    Call(engine, u"PreTerminate");
+    if (c.parser().isSet(ApplyOption)) {
+        const int written = QuoteStore(*s.db).updateLines(changed);
+        c.err() << "Wrote " << written << " changed line(s) back into quote " << s.quote.number
+                << "." << Qt::endl;
+    } else if (!changed.empty() && !c.parser().isSet(JsonOption)) {
+        c.out() << changed.size() << " line(s) changed; nothing was written (use --apply)."
+                << Qt::endl;
+    }
+    return completed ? 0 : 3;
+}
+
+// --set NAME=VALUE ... as the "|"-separated names and values.
+bool optionPairs(CommandContext &c, QString *names, QString *values)
+{
+    QStringList n, v;
+    for (const QString &pair : c.parser().values(SetOption)) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            c.err() << "--set wants NAME=VALUE, not \"" << pair << "\"." << Qt::endl;
+            return false;
+        }
+        n << pair.left(eq);
+        v << pair.mid(eq + 1);
+    }
+    *names = n.join(QLatin1Char('|'));
+    *values = v.join(QLatin1Char('|'));
+    return true;
+}
+
+int runChangeOption(CommandContext &c)
+{
+    QString names, values;
+    if (!optionPairs(c, &names, &values))
+        return 2;
+    if (names.isEmpty()) {
+        c.err() << "Name at least one option with --set NAME=VALUE." << Qt::endl;
+        return 2;
+    }
+    auto s = openSession(c);
+    if (!s)
+        return 1;
+    return runChange(c, *s, u"ShowChangeOptionValue", u"ChangeOptionValue", {names, values});
+}
+
+int runChangeProduct(CommandContext &c)
+{
+    QString names, values;
+    if (!optionPairs(c, &names, &values))
+        return 2;
+    bool ok = false;
+    const int product = c.parser().value(ProductOption).toInt(&ok);
+    if (!ok || !c.parser().isSet(StyleOption)) {
+        c.err() << "Give the new product with --product ID and the style with --style NAME."
+                << Qt::endl;
+        return 2;
+    }
+    auto s = openSession(c);
+    if (!s)
+        return 1;
+    const DispatchPtr common =
+        ToObject(Get(ToObject(Get(s->library, u"SharedCodeLibrary").value).value_or(DispatchPtr()),
+                     u"Common")
+                     .value)
+            .value_or(DispatchPtr());
+    const qint32 vendor =
+        ToInt32(Call(common, u"GetVendorIDFromProductID", {MakeInt32(product)}).value).value_or(0);
+    const QString style = c.parser().value(StyleOption);
+    if (names.isEmpty())
+        return runChange(c, *s, u"ShowChangeProductStyle", u"ChangeProductStyle",
+                         {MakeInt32(vendor), MakeInt32(product), style});
+    return runChange(c, *s, u"ShowChangeProductStyleAndOptions", u"ChangeProductStyleAndOptions",
+                     {MakeInt32(vendor), MakeInt32(product), style, names, values});
+}
+
+int runChangeDiscount(CommandContext &c)
+{
+    const bool customer = c.parser().isSet(CustomerDiscountOption);
+    const bool item = c.parser().isSet(ItemDiscountOption);
+    if (customer == item) {
+        c.err() << "Give exactly one of --customer-discount VALUE and --item-discount TEXT."
+                << Qt::endl;
+        return 2;
+    }
+    auto s = openSession(c);
+    if (!s)
+        return 1;
+    const qint16 what = customer ? 2 : 3;
+    QString value = c.parser().value(customer ? CustomerDiscountOption : ItemDiscountOption);
+    // The line keeps its customer discount as a fraction; people give it in percent.
+    if (customer && !value.trimmed().isEmpty()) {
+        bool ok = false;
+        const double percent = QLocale().toDouble(value.trimmed(), &ok);
+        if (!ok || percent < 0 || percent > 100) {
+            c.err() << "--customer-discount wants a percentage from 0 to 100, not \"" << value
+                    << "\"." << Qt::endl;
+            return 2;
+        }
+        value = QLocale().toString(percent / 100.0, 'g', 8);
+    }
+    return runChange(c, *s, u"ShowChangeDiscount", u"ChangeDiscount", {MakeInt16(what), value});
+}
+
+// The demo: a bulk change over the whole demo quote, shown but not written.
+int runDemo(CommandContext &c)
+{
+    {
+        const auto db = c.openDatabase(OpenMode::CreateIfMissing);
+        if (!HasDemoCompany(*db)) {
+            if (!db->select(QStringLiteral("SELECT ID FROM Products")).rows.empty()) {
+                c.err() << db->settings().describe()
+                        << " holds another company's data; the demo needs its own database "
+                           "(use --db PATH)."
+                        << Qt::endl;
+                return 1;
+            }
+            SeedDemoCompany(*db);
+            c.out() << "Created the demo company in " << db->settings().describe() << "."
+                    << Qt::endl;
+        }
+    }
+    const auto quotes = [&] {
+        const auto db = c.openDatabase(OpenMode::ExistingOnly);
+        return QuoteStore(*db).quotes();
+    }();
+    if (quotes.empty()) {
+        c.err() << "The demo database holds no quote." << Qt::endl;
+        return 1;
+    }
+    auto s = openSession(c, OpenMode::ExistingOnly, quotes.front().number);
+    if (!s)
+        return 1;
+    c.out() << "Bulk change on the demo quote: every line to an outside mount in Charcoal "
+               "(a colour only the roller shade offers, so the other products keep theirs)."
+            << Qt::endl;
+    return runChange(c, *s, u"ShowChangeOptionValue", u"ChangeOptionValue",
+                     {QStringLiteral("Mount|Color"), QStringLiteral("Outside|Charcoal")});
+}
+
+} // namespace
+
+void AddToolCommands(std::vector<Command> &commands)
+{
+    const QList<QCommandLineOption> shared{QuoteOption, LinesOption, GuiOption, JsonOption};
+    commands.push_back({{QStringLiteral("review")},
+                        QString(),
+                        QStringLiteral("Review the lines of a quote for problems (--quote N "
+                                       "[--lines 1,3|all] [--gui] [--json])."),
+                        shared,
+                        runReview});
+    commands.push_back({{QStringLiteral("change-option")},
+                        QString(),
+                        QStringLiteral("Set options on lines of a quote (--quote N --set "
+                                       "NAME=VALUE ... [--lines ...] [--apply])."),
+                        shared + QList<QCommandLineOption>{SetOption, ApplyOption},
+                        runChangeOption});
+    commands.push_back(
+        {{QStringLiteral("change-product")},
+         QString(),
+         QStringLiteral("Move lines to another product and style (--quote N "
+                        "--product ID --style NAME [--set ...] [--apply])."),
+         shared + QList<QCommandLineOption>{ProductOption, StyleOption, SetOption, ApplyOption},
+         runChangeProduct});
+    commands.push_back({{QStringLiteral("change-discount")},
+                        QString(),
+                        QStringLiteral("Change the customer or item discount of lines "
+                                       "(--quote N --customer-discount V | --item-discount T)."),
+                        shared + QList<QCommandLineOption>{CustomerDiscountOption,
+                                                           ItemDiscountOption, ApplyOption},
+                        runChangeDiscount});
+    commands.push_back({{QStringLiteral("demo")},
+                        QString(),
+                        QStringLiteral("Create the demo company if missing and show a bulk "
+                                       "change on its quote, without writing it back."),
+                        {GuiOption, JsonOption},
+                        runDemo});
+}
+
+} // namespace zeltpc5::host::app
