@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace zeltpc5::host::app {
@@ -15,16 +16,22 @@ namespace zeltpc5::host::app {
 DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error)
 {
     RegisterReferenceEngines();
-    DispatchPtr library;
-    Status status = CreateObject(QStringLiteral("zeltpc5.Library"), &library);
-    if (!status.ok()) {
-        // First use on this account: register the module that ships beside the program.
-        const QString module =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("zeltpc5.so"));
-        status = RegisterModule(module);
-        if (status.ok())
-            status = CreateObject(QStringLiteral("zeltpc5.Library"), &library);
+    // The module that ships beside the program is the one this program was built with; a
+    // registration left by another build or an older checkout is replaced by it.
+    const QString module =
+        QFileInfo(
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("zeltpc5.so")))
+            .absoluteFilePath();
+    const QString progId = QStringLiteral("zeltpc5.Library");
+    if (QFileInfo::exists(module) && RegisteredModule(RegisteredClsid(progId)) != module) {
+        const Status registered = RegisterModule(module);
+        if (!registered.ok()) {
+            *error = QStringLiteral("cannot register %1: %2").arg(module, registered.toString());
+            return {};
+        }
     }
+    DispatchPtr library;
+    Status status = CreateObject(progId, &library);
     if (!status.ok()) {
         *error = QStringLiteral("cannot create zeltpc5.Library: %1").arg(status.toString());
         return {};
