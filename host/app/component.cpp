@@ -84,7 +84,10 @@ QString SelectUniqueIDs(const std::vector<QuoteLine> &lines, const QString &sele
 QString PlainText(const QString &markup)
 {
     static const QRegularExpression lineBreak(QStringLiteral("<LineBreak\\s*/>"));
-    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    // Only the markup's own elements: option values reach change texts unescaped, so a "<"
+    // the user typed ("Kid's <Room>") is text to show, not a tag to drop.
+    static const QRegularExpression tag(
+        QStringLiteral("</?(?:TextBlock|Bold|Underline|Italic|Run|Span)(?:\\s[^>]*)?>"));
     QString text = markup;
     text.replace(lineBreak, QStringLiteral("\n"));
     text.remove(tag);

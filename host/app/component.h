@@ -29,7 +29,7 @@ DispatchPtr LoadEngine(const DispatchPtr &library, QStringView create,
 QString SelectUniqueIDs(const std::vector<QuoteLine> &lines, const QString &selection,
                         QStringList *missing);
 
-// A markup text as plain text: tags removed, line breaks kept, entities decoded.
+// A markup text as plain text: the markup's tags removed, line breaks kept, entities decoded.
 QString PlainText(const QString &markup);
 
 // The unit price stored in a price/cost document, as text; empty when there is none.

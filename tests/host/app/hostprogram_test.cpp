@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <map>
 
 namespace {
 
@@ -91,4 +96,168 @@ TEST(HostProgram, shouldRefuseBadDatabasesAndBadCommandsClearly)
               QStringLiteral("--db"), dir.filePath(QStringLiteral("c.db"))});
     EXPECT_EQ(show.exitCode, 1);
     EXPECT_TRUE(show.err.contains(u"no quote 77"));
+}
+
+namespace {
+
+// A demo company in a temporary folder, for the tools.
+class HostTools : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const HostRun created = Host({QStringLiteral("init-db"), QStringLiteral("--db"), db});
+        ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
+    }
+    HostRun Tool(QStringList arguments) const
+    {
+        return Host(arguments << QStringLiteral("--db") << db);
+    }
+    // The lines of a tool's --json answer, by line number.
+    static std::map<int, QJsonObject> JsonLines(const HostRun &run)
+    {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString();
+        std::map<int, QJsonObject> lines;
+        for (const QJsonValue &v : doc.array())
+            lines[v.toObject().value(u"line").toInt()] = v.toObject();
+        return lines;
+    }
+    static QStringList Texts(const QJsonValue &array)
+    {
+        QStringList texts;
+        for (const QJsonValue &v : array.toArray())
+            texts << v.toString();
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("company.db"));
+};
+
+} // namespace
+
+TEST_F(HostTools, shouldReviewTheDemoQuoteAsJson)
+{
+    const HostRun review = Tool({QStringLiteral("review"), QStringLiteral("--quote"),
+                                 QStringLiteral("Q-1001"), QStringLiteral("--json")});
+    EXPECT_EQ(review.exitCode, 0) << review.err.toStdString();
+    const auto lines = JsonLines(review);
+    ASSERT_EQ(lines.size(), 12u);
+    EXPECT_EQ(Texts(lines.at(6).value(u"results")),
+              QStringList({QStringLiteral("The Room Location is missing.")}));
+    EXPECT_EQ(Texts(lines.at(7).value(u"results")),
+              QStringList({QStringLiteral("A value for option Color should be selected.")}));
+    EXPECT_EQ(
+        Texts(lines.at(11).value(u"results")),
+        QStringList({QStringLiteral("A value for option Width is zero."),
+                     QStringLiteral("Error: A 4 Panel track is made 48 to 144 inches wide.")}));
+    EXPECT_EQ(Texts(lines.at(11).value(u"markup")).first(),
+              QStringLiteral("<TextBlock>A value for option <Bold>Width</Bold> is "
+                             "zero.</TextBlock>"));
+    EXPECT_EQ(Texts(lines.at(2).value(u"results")), QStringList());
+    EXPECT_EQ(lines.at(2).value(u"unitPrice").toString(), QStringLiteral("225.00"));
+}
+
+// The option change is shown, and written back only with --apply; the quote then shows the
+// new values and price of the changed lines and nothing else changed.
+TEST_F(HostTools, shouldChangeOptionsAndApplyThemOnlyWhenAsked)
+{
+    const QStringList change{QStringLiteral("change-option"),
+                             QStringLiteral("--quote"),
+                             QStringLiteral("Q-1001"),
+                             QStringLiteral("--lines"),
+                             QStringLiteral("1,2"),
+                             QStringLiteral("--set"),
+                             QStringLiteral("Fabric=Blackout Vinyl"),
+                             QStringLiteral("--set"),
+                             QStringLiteral("Color=Ivory")};
+    const HostRun shown = Tool(QStringList(change) << QStringLiteral("--json"));
+    EXPECT_EQ(shown.exitCode, 0) << shown.err.toStdString();
+    const auto lines = JsonLines(shown);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines.at(1).value(u"newUnitPrice").toString(), QStringLiteral("147.2"));
+    EXPECT_EQ(Texts(lines.at(1).value(u"results")).first(),
+              QStringLiteral("The value for option Color could not be changed to Ivory. It was "
+                             "reset to it's default value."));
+    EXPECT_EQ(lines.at(2).value(u"newStyle").toString(), QStringLiteral("Cordless"));
+
+    const QStringList show{QStringLiteral("quote"), QStringLiteral("show"),
+                           QStringLiteral("Q-1001")};
+    const HostRun before = Tool(show);
+    EXPECT_TRUE(before.out.contains(u"Linen Blend | White")) << before.out.toStdString();
+    EXPECT_FALSE(before.out.contains(u"Blackout Vinyl | Please Select"));
+
+    const HostRun applied = Tool(change + QStringList{QStringLiteral("--apply")});
+    EXPECT_EQ(applied.exitCode, 0) << applied.err.toStdString();
+    EXPECT_TRUE(applied.err.contains(u"Wrote 2 changed line(s) back into quote Q-1001."))
+        << applied.err.toStdString();
+
+    const HostRun after = Tool(show);
+    EXPECT_EQ(after.exitCode, 0);
+    EXPECT_FALSE(after.out.contains(u"Linen Blend | White")) << after.out.toStdString();
+    EXPECT_EQ(after.out.count(u"Blackout Vinyl | Please Select"), 2) << after.out.toStdString();
+    EXPECT_TRUE(after.out.contains(u"147.20"));
+    // Lines not named keep what they had.
+    EXPECT_EQ(before.out.section(QStringLiteral("   3    1"), 1),
+              after.out.section(QStringLiteral("   3    1"), 1));
+}
+
+TEST_F(HostTools, shouldAnswerAMissingQuoteOrLineClearly)
+{
+    const HostRun quote =
+        Tool({QStringLiteral("review"), QStringLiteral("--quote"), QStringLiteral("Q-9999")});
+    EXPECT_EQ(quote.exitCode, 1);
+    EXPECT_TRUE(quote.err.contains(u"There is no quote Q-9999")) << quote.err.toStdString();
+    EXPECT_EQ(quote.out, QString());
+
+    const HostRun line =
+        Tool({QStringLiteral("change-option"), QStringLiteral("--quote"), QStringLiteral("Q-1001"),
+              QStringLiteral("--lines"), QStringLiteral("3,99"), QStringLiteral("--set"),
+              QStringLiteral("Mount=Outside"), QStringLiteral("--apply")});
+    EXPECT_EQ(line.exitCode, 1);
+    EXPECT_TRUE(line.err.contains(u"Quote Q-1001 has no line 99.")) << line.err.toStdString();
+    // Nothing was written for the line that does exist.
+    const HostRun show =
+        Tool({QStringLiteral("quote"), QStringLiteral("show"), QStringLiteral("Q-1001")});
+    EXPECT_FALSE(show.out.contains(u"Outside | Blackout Vinyl")) << show.out.toStdString();
+
+    const HostRun noOption = Tool(
+        {QStringLiteral("change-option"), QStringLiteral("--quote"), QStringLiteral("Q-1001")});
+    EXPECT_EQ(noOption.exitCode, 2);
+    EXPECT_TRUE(noOption.err.contains(u"--set NAME=VALUE"));
+}
+
+// The demo makes its own database on a fresh path, shows a real bulk change and writes
+// nothing back.
+TEST(HostProgram, shouldRunTheDemoOnAFreshPathWithoutWritingBack)
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("fresh/demo.db"));
+    const HostRun demo = Host({QStringLiteral("demo"), QStringLiteral("--db"), db});
+    EXPECT_EQ(demo.exitCode, 0) << demo.err.toStdString();
+    EXPECT_TRUE(demo.out.contains(u"Created the demo company")) << demo.out.toStdString();
+    EXPECT_TRUE(demo.out.contains(u"The value for option Mount changed from Inside to Outside"));
+    EXPECT_TRUE(demo.out.contains(u"12 line(s) changed; nothing was written (use --apply)."));
+
+    const HostRun again = Host({QStringLiteral("demo"), QStringLiteral("--db"), db});
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_FALSE(again.out.contains(u"Created the demo company"));
+    // The same change again: the first run wrote nothing back.
+    EXPECT_EQ(again.out, demo.out.section(u'\n', 1));
+}
+
+// Option values reach the change texts as the user typed them; the readable form shows them
+// whole, "<" and "&" included, rather than dropping what looks like a tag.
+TEST_F(HostTools, shouldShowValuesWithMarkupCharactersWhole)
+{
+    const HostRun run =
+        Tool({QStringLiteral("change-option"), QStringLiteral("--quote"), QStringLiteral("Q-1001"),
+              QStringLiteral("--lines"), QStringLiteral("1"), QStringLiteral("--set"),
+              QStringLiteral("Room Location=Kid's <Room> & Co")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(
+        u"The value for option Room Location changed from Living Room to Kid's <Room> & Co\n"))
+        << run.out.toStdString();
 }

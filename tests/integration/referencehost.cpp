@@ -1,0 +1,63 @@
+#include "referencehost.h"
+
+#include "host/database/seed.h"
+#include "host/helpers/registration.h"
+#include "host/services/messages.h"
+#include "host/services/sharedcodelibrary.h"
+
+#include <QDateTime>
+
+namespace zeltpc5::testing {
+
+struct ReferenceHost::Presenter : host::MessagePresenter
+{
+    bool present(const QString &heading, const QString &text, bool) override
+    {
+        shown << heading + QStringLiteral(" / ") + text;
+        return false;
+    }
+    QStringList shown;
+};
+
+ReferenceHost::ReferenceHost() : m_presenter(std::make_shared<Presenter>())
+{
+    m_db = host::Database::open(
+        host::ConnectionSettings::sqliteFile(m_dir.filePath(QStringLiteral("company.db"))),
+        host::OpenMode::CreateIfMissing);
+    host::SeedDemoCompany(*m_db);
+    host::ServiceOptions options;
+    options.messageSettingsFile = m_dir.filePath(QStringLiteral("messages.ini"));
+    options.messagePresenter = m_presenter;
+    m_scl = host::CreateSharedCodeLibrary(m_db, options);
+    host::RegisterReferenceEngines();
+}
+
+ReferenceHost::~ReferenceHost() = default;
+
+const QStringList &ReferenceHost::messages() const
+{
+    return m_presenter->shown;
+}
+
+std::vector<host::QuoteLine> ReferenceHost::quoteLines(const QString &quoteNumber) const
+{
+    host::QuoteStore store(*m_db);
+    const auto quote = store.quote(quoteNumber);
+    return quote ? store.lines(quote->id) : std::vector<host::QuoteLine>();
+}
+
+QString ReferenceHost::DateFromToday(int days)
+{
+    return QDateTime::currentDateTimeUtc().addDays(days).toString(
+        QStringLiteral("yyyy-MM-ddT00:00:00"));
+}
+
+void AddLines(const DispatchPtr &engine, const std::vector<host::QuoteLine> &lines)
+{
+    for (const host::QuoteLine &l : lines)
+        Call(engine, u"AddLine",
+             {MakeInt16(qint16(l.line)), MakeInt16(qint16(l.quantity)), MakeInt32(l.productID),
+              l.style, l.itemXML, l.priceCostXML, l.uniqueID});
+}
+
+} // namespace zeltpc5::testing

@@ -1,0 +1,47 @@
+// The reference host as a real host runs it, for whole-system tests and benchmarks: the demo
+// company in a database of its own temporary folder, the host's service object over it, and
+// the product engine, formula engine and helper classes registered in this process.
+#pragma once
+
+#include "host/database/database.h"
+#include "host/database/quotestore.h"
+
+#include <zeltpc5/dispatch.h>
+
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace zeltpc5::testing {
+
+class ReferenceHost
+{
+public:
+    ReferenceHost();
+    ~ReferenceHost();
+    ReferenceHost(const ReferenceHost &) = delete;
+    ReferenceHost &operator=(const ReferenceHost &) = delete;
+
+    host::Database &database() { return *m_db; }
+    const DispatchPtr &sharedCodeLibrary() const { return m_scl; }
+    // What the host would show the user; nothing here ever waits for a click.
+    const QStringList &messages() const;
+
+    std::vector<host::QuoteLine> quoteLines(const QString &quoteNumber) const;
+
+    // A date as the host keeps dates of charges (UTC text), the given number of days from now.
+    static QString DateFromToday(int days);
+
+private:
+    struct Presenter;
+    QTemporaryDir m_dir;
+    std::shared_ptr<host::Database> m_db;
+    std::shared_ptr<Presenter> m_presenter;
+    DispatchPtr m_scl;
+};
+
+// Hands the lines to an engine through its boundary (AddLine), as the host program does.
+void AddLines(const DispatchPtr &engine, const std::vector<host::QuoteLine> &lines);
+
+} // namespace zeltpc5::testing
