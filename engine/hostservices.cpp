@@ -9,6 +9,24 @@ using namespace latebound;
 void SqlSession::setSessionCachingEnabled(bool enabled)
 {
     latebound::PutQuietly(m_session, u"SessionCachingEnabled", MakeBool(enabled));
+    if (enabled && !m_documents)
+        m_documents = std::make_shared<QHash<QString, XmlDocument>>();
+    else if (!enabled)
+        m_documents.reset();
+}
+
+std::optional<XmlDocument> SqlSession::ExecuteReadDocument(const QString &sql)
+{
+    if (m_documents) {
+        const auto it = m_documents->constFind(sql);
+        if (it != m_documents->constEnd())
+            return *it;
+    }
+    auto doc = XmlDocument::parse(ExecuteRead(sql));
+    // Only answers are kept, as the session keeps them: a failed read is tried again.
+    if (doc && m_documents)
+        m_documents->insert(sql, *doc);
+    return doc;
 }
 
 QString SqlSession::ExecuteRead(const QString &sql)
@@ -51,9 +69,29 @@ SqlSession HostServices::ZELTSQL() const
     return SqlSession(Walk(m_scl, {u"ZELTSQL"}));
 }
 
+void HostServices::cacheReads()
+{
+    m_reads = std::make_shared<QHash<QString, QString>>();
+}
+
+QString HostServices::cachedRead(const QString &key, const std::function<QString()> &read) const
+{
+    if (!m_reads)
+        return read();
+    const auto it = m_reads->constFind(key);
+    if (it != m_reads->constEnd())
+        return *it;
+    const QString text = read();
+    if (!text.isEmpty())
+        m_reads->insert(key, text);
+    return text;
+}
+
 QString HostServices::DatabaseExecuteRead(const QString &sql) const
 {
-    return XmlText(latebound::CallQuietly(Walk(m_scl, {u"Database"}), u"ExecuteRead", {sql}));
+    return cachedRead(QStringLiteral("Database:") + sql, [&] {
+        return XmlText(latebound::CallQuietly(Walk(m_scl, {u"Database"}), u"ExecuteRead", {sql}));
+    });
 }
 
 CompanyConnection HostServices::CurrentCompanyConn() const
@@ -68,7 +106,8 @@ Variant HostServices::common(QStringView member, VariantList args) const
 
 QString HostServices::ExecuteSelect(const QString &sql) const
 {
-    return XmlText(common(u"ExecuteSelect", {sql}));
+    return cachedRead(QStringLiteral("Select:") + sql,
+                      [&] { return XmlText(common(u"ExecuteSelect", {sql})); });
 }
 
 QString HostServices::GetFieldValue2(const QString &recordXml, const QString &fieldName) const

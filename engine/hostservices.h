@@ -3,9 +3,16 @@
 // a failing call gives empty text, 0, false or nothing.
 #pragma once
 
+#include "xml/xmldocument.h"
+
 #include <zeltpc5/dispatch.h>
 
+#include <QHash>
 #include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace zeltpc5 {
 
@@ -20,12 +27,16 @@ public:
     void setSessionCachingEnabled(bool enabled);
     // The rows "Records/Record" as XML text; empty when the query fails.
     QString ExecuteRead(const QString &sql);
+    // The same rows parsed. With session caching on, a statement already read in this session
+    // is not parsed again: the document is shared, so callers only read it.
+    std::optional<XmlDocument> ExecuteReadDocument(const QString &sql);
     // The first column of the first row as a 32-bit number.
     qint32 ExecuteScaler(const QString &sql, const Variant &second, const Variant &third);
     void PreTerminate();
 
 private:
     DispatchPtr m_session;
+    std::shared_ptr<QHash<QString, XmlDocument>> m_documents; // while caching is on
 };
 
 // The company connection (SharedCodeLibrary.CurrentCompanyConn).
@@ -49,6 +60,10 @@ public:
     bool isValid() const { return bool(m_scl); }
     const DispatchPtr &object() const { return m_scl; }
 
+    // From now on this object (and its copies) answers a repeated Database.ExecuteRead or
+    // Common.ExecuteSelect of the same statement from memory: for one change run, during
+    // which the company's settings do not change.
+    void cacheReads();
     // Security: opaque values handed unchanged to the product engine.
     Variant SecuritySID() const;
     Variant SecurityOID() const;
@@ -88,7 +103,9 @@ public:
 
 private:
     Variant common(QStringView member, VariantList args) const;
+    QString cachedRead(const QString &key, const std::function<QString()> &read) const;
     DispatchPtr m_scl;
+    std::shared_ptr<QHash<QString, QString>> m_reads; // while caching reads
 };
 
 } // namespace zeltpc5

@@ -228,7 +228,7 @@ void LoadAdditionalCharges(AdditionalChargeList &charges, const HostServices &ho
     QString sql = Sql::Charges;
     sql.replace(QLatin1StringView("<a>"), QString::number(ChargeType::Price));
     sql.replace(QLatin1StringView("<b>"), QString::number(ChargeType::Cost));
-    const auto rows = LoadXMLDocument(session.ExecuteRead(sql));
+    const auto rows = session.ExecuteReadDocument(sql);
     if (!rows)
         return;
     for (const XmlNode &record : rows->selectNodes(QStringLiteral("//Records/Record"))) {

@@ -94,7 +94,7 @@ QList<XmlNode> LevelRecords(const QString &templateText, DiscountKind kind, cons
     const auto sql = LevelStatement(templateText, kind, element, locale);
     if (!sql)
         return {};
-    const auto rows = LoadXMLDocument(session.ExecuteRead(*sql));
+    const auto rows = session.ExecuteReadDocument(*sql);
     return rows ? rows->selectNodes(QStringLiteral("//Records/Record")) : QList<XmlNode>();
 }
 

@@ -48,6 +48,7 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
     }
     SqlSession session = run.host.ZELTSQL();
     session.setSessionCachingEnabled(true);
+    run.host.cacheReads();
     const UniqueIDIndex index(run.lines);
     for (const QString &id : ids) {
         if (!id.isEmpty()) {

@@ -54,8 +54,7 @@ XmlNode replaceContainer(const XmlNode &itemData, const QString &name, bool crea
 
 void ApplyProductDimensionSettings(qint32 productID, ProductEngine &engine, SqlSession &session)
 {
-    const auto doc =
-        LoadXMLDocument(session.ExecuteRead(FormatTemplate(ProductSettingsQuery, {productID})));
+    const auto doc = session.ExecuteReadDocument(FormatTemplate(ProductSettingsQuery, {productID}));
     if (!doc)
         return;
     const XmlNode row = doc->selectSingleNode(QStringLiteral("Records/Record"));

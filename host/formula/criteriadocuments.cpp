@@ -9,18 +9,18 @@
 
 namespace zeltpc5::host {
 
+// A caller evaluates every charge of a line with the same two documents, resetting the
+// variables in between: what was read from a text is kept and used again for the same text.
 void CriteriaDocuments::setOptionXml(const QString &xml)
 {
     m_optionXml = xml;
-    m_optionsRead = false;
-    m_options.clear();
+    m_optionsRead = m_optionsReadFrom && *m_optionsReadFrom == xml;
 }
 
 void CriteriaDocuments::setPriceCostXml(const QString &xml)
 {
     m_priceCostXml = xml;
-    m_priceCostRead = false;
-    m_fields.clear();
+    m_priceCostRead = m_priceCostReadFrom && *m_priceCostReadFrom == xml;
 }
 
 void CriteriaDocuments::clear()
@@ -57,6 +57,8 @@ const QByteArray *CriteriaDocuments::priceCostValue(QByteArrayView utf8Name)
 void CriteriaDocuments::readOptions()
 {
     m_optionsRead = true;
+    m_optionsReadFrom = m_optionXml;
+    m_options.clear();
     QXmlStreamReader xml(m_optionXml);
     // The option elements sit at ItemData/Options/Option, wherever ItemData is.
     QStringList path;
@@ -102,6 +104,8 @@ void CriteriaDocuments::readOptions()
 void CriteriaDocuments::readPriceCost()
 {
     m_priceCostRead = true;
+    m_priceCostReadFrom = m_priceCostXml;
+    m_fields.clear();
     QXmlStreamReader xml(m_priceCostXml);
     if (xml.readNextStartElement() && xml.name() == u"PriceCostData") {
         while (xml.readNextStartElement()) {

@@ -37,6 +37,9 @@ private:
     QString m_priceCostXml;
     bool m_optionsRead = true;
     bool m_priceCostRead = true;
+    // The texts the entries were read from.
+    std::optional<QString> m_optionsReadFrom;
+    std::optional<QString> m_priceCostReadFrom;
     std::vector<Entry> m_options;
     std::vector<Entry> m_fields;
 };

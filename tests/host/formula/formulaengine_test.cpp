@@ -166,6 +166,22 @@ TEST_F(FormulaEngineTest, resetVariablesForgetsTheLastLine)
     EXPECT_TRUE(met(QStringLiteral("Option(\"Width\") == \"\"")));
 }
 
+TEST_F(FormulaEngineTest, documentsAreReadAgainOnlyWhenTheirTextChanges)
+{
+    const QString width = QStringLiteral("Option(\"Width\") ~= \"\"");
+    EXPECT_TRUE(met(width));
+    // A reset between charges of one line, then the same documents: the same answers.
+    setLine(1);
+    EXPECT_TRUE(met(width));
+    ASSERT_TRUE(
+        Call(engine, u"SetVariable",
+             {QStringLiteral("OptionXML"), QStringLiteral("<ItemData><Options/></ItemData>")})
+            .ok());
+    EXPECT_FALSE(met(width));
+    setLine(1);
+    EXPECT_TRUE(met(width));
+}
+
 TEST_F(FormulaEngineTest, variablesTakeTheBoundaryTypes)
 {
     const struct
