@@ -192,3 +192,43 @@ TEST(ProductEngine, callsAndReadBack)
     EXPECT_EQ(none.GetOptionCount(), 0);
     EXPECT_EQ(none.PriceAfterDiscount(), Currency());
 }
+
+TEST(HostServices, aRunReadsEachStatementOnce)
+{
+    FakeHost fake;
+    QString answer = QStringLiteral("<Records><Record><ID>1</ID></Record></Records>");
+    fake.sql->on(QStringLiteral("ExecuteRead"), [&](VariantList &) { return Variant(answer); });
+    fake.common->on(QStringLiteral("ExecuteSelect"),
+                    [&](VariantList &) { return Variant(answer); });
+    HostServices host(fake.scl);
+
+    SqlSession plain = host.ZELTSQL();
+    plain.ExecuteReadDocument(QStringLiteral("SELECT 1"));
+    plain.ExecuteReadDocument(QStringLiteral("SELECT 1"));
+    EXPECT_EQ(fake.sql->calls().filter(QStringLiteral("ExecuteRead")).size(), 2);
+
+    fake.sql->clearCalls();
+    SqlSession cached = host.ZELTSQL();
+    cached.setSessionCachingEnabled(true);
+    const auto first = cached.ExecuteReadDocument(QStringLiteral("SELECT 1"));
+    const auto again = cached.ExecuteReadDocument(QStringLiteral("SELECT 1"));
+    ASSERT_TRUE(first && again);
+    EXPECT_EQ(again->documentElement().nodeName(), QStringLiteral("Records"));
+    cached.ExecuteReadDocument(QStringLiteral("SELECT 2"));
+    EXPECT_EQ(fake.sql->calls().filter(QStringLiteral("ExecuteRead")).size(), 2);
+
+    // A failed read is tried again.
+    answer.clear();
+    EXPECT_FALSE(cached.ExecuteReadDocument(QStringLiteral("SELECT 3")));
+    answer = QStringLiteral("<Records/>");
+    EXPECT_TRUE(cached.ExecuteReadDocument(QStringLiteral("SELECT 3")));
+
+    host.ExecuteSelect(QStringLiteral("SELECT a"));
+    host.ExecuteSelect(QStringLiteral("SELECT a"));
+    EXPECT_EQ(fake.common->calls().size(), 2);
+    host.cacheReads();
+    host.ExecuteSelect(QStringLiteral("SELECT a"));
+    host.ExecuteSelect(QStringLiteral("SELECT a"));
+    host.ExecuteSelect(QStringLiteral("SELECT b"));
+    EXPECT_EQ(fake.common->calls().size(), 4);
+}
