@@ -208,48 +208,43 @@ void LuaSandbox::countInstructions(lua_State *L, lua_Debug *)
 
 // The helpers below run inside Lua: they hold no C++ object with a destructor while a
 // Lua call could raise an error, since Lua unwinds with longjmp.
-int LuaSandbox::option(lua_State *L)
+const QByteArray *LuaSandbox::lookUp(lua_State *L, Lookup lookup)
 {
     std::size_t length = 0;
     const char *name = luaL_checklstring(L, 1, &length);
-    pushText(L, of(L)->m_documents->optionValue(QByteArrayView(name, qsizetype(length))));
+    return (of(L)->m_documents->*lookup)(QByteArrayView(name, qsizetype(length)));
+}
+
+int LuaSandbox::pushNumber(lua_State *L, const QByteArray *text)
+{
+    const std::optional<double> n = text ? CriteriaNumber(*text) : std::nullopt;
+    if (n)
+        lua_pushnumber(L, *n);
+    else
+        lua_pushnil(L);
+    return 1;
+}
+
+int LuaSandbox::option(lua_State *L)
+{
+    pushText(L, lookUp(L, &CriteriaDocuments::optionValue));
     return 1;
 }
 
 int LuaSandbox::priceCost(lua_State *L)
 {
-    std::size_t length = 0;
-    const char *name = luaL_checklstring(L, 1, &length);
-    pushText(L, of(L)->m_documents->priceCostValue(QByteArrayView(name, qsizetype(length))));
+    pushText(L, lookUp(L, &CriteriaDocuments::priceCostValue));
     return 1;
 }
 
 int LuaSandbox::optionNumber(lua_State *L)
 {
-    std::size_t length = 0;
-    const char *name = luaL_checklstring(L, 1, &length);
-    const QByteArray *text =
-        of(L)->m_documents->optionValue(QByteArrayView(name, qsizetype(length)));
-    const std::optional<double> n = text ? CriteriaNumber(*text) : std::nullopt;
-    if (n)
-        lua_pushnumber(L, *n);
-    else
-        lua_pushnil(L);
-    return 1;
+    return pushNumber(L, lookUp(L, &CriteriaDocuments::optionValue));
 }
 
 int LuaSandbox::priceCostNumber(lua_State *L)
 {
-    std::size_t length = 0;
-    const char *name = luaL_checklstring(L, 1, &length);
-    const QByteArray *text =
-        of(L)->m_documents->priceCostValue(QByteArrayView(name, qsizetype(length)));
-    const std::optional<double> n = text ? CriteriaNumber(*text) : std::nullopt;
-    if (n)
-        lua_pushnumber(L, *n);
-    else
-        lua_pushnil(L);
-    return 1;
+    return pushNumber(L, lookUp(L, &CriteriaDocuments::priceCostValue));
 }
 
 int LuaSandbox::open(lua_State *L)

@@ -55,6 +55,10 @@ private:
     static void *allocate(void *ud, void *ptr, std::size_t oldSize, std::size_t newSize);
     static void countInstructions(lua_State *L, lua_Debug *);
     static LuaSandbox *of(lua_State *L);
+    using Lookup = const QByteArray *(CriteriaDocuments::*)(QByteArrayView);
+    // The value named by the helper's first argument.
+    static const QByteArray *lookUp(lua_State *L, Lookup lookup);
+    static int pushNumber(lua_State *L, const QByteArray *text);
     static int option(lua_State *L);
     static int optionNumber(lua_State *L);
     static int priceCost(lua_State *L);
