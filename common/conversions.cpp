@@ -76,8 +76,60 @@ std::optional<float> ToSingle(double value)
     return float(value);
 }
 
+namespace {
+
+// Whether the locale writes "-" and "." for minus and decimal point, remembered for the last
+// locale asked about: documents are read field by field under one locale.
+bool UsesPlainMarks(const QLocale &locale)
+{
+    thread_local std::optional<std::pair<QLocale, bool>> last;
+    if (!last || !(last->first == locale)) {
+        last.emplace(locale, locale.decimalPoint() == QLatin1String(".") &&
+                                 locale.negativeSign() == QLatin1String("-"));
+    }
+    return last->second;
+}
+
+// "[-]digits[.digits]", the form numbers in documents nearly always take, read without the
+// general parser. Anything else (groups, exponents, signs elsewhere) is left to it.
+std::optional<double> PlainNumber(QStringView text)
+{
+    char buffer[48];
+    if (text.isEmpty() || text.size() >= qsizetype(sizeof buffer))
+        return std::nullopt;
+    qsizetype n = 0;
+    bool point = false;
+    bool digitsAfterPoint = false;
+    bool digits = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            digits = true;
+            digitsAfterPoint = point;
+        } else if (c == u'.' && !point && digits) {
+            point = true;
+        } else if (!(c == u'-' && i == 0)) {
+            return std::nullopt;
+        }
+        buffer[n++] = char(c.unicode());
+    }
+    if (!digits || (point && !digitsAfterPoint))
+        return std::nullopt;
+    double value = 0;
+    const auto [end, error] = std::from_chars(buffer, buffer + n, value);
+    if (error != std::errc() || end != buffer + n)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
 std::optional<double> ParseNumber(const QString &text, const QLocale &locale)
 {
+    if (UsesPlainMarks(locale)) {
+        if (const auto plain = PlainNumber(QStringView(text).trimmed()))
+            return plain;
+    }
     bool ok = false;
     double value = 0;
     // Qt 6.4 cannot read its own output where the minus sign is more than one character

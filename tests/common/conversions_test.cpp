@@ -108,3 +108,23 @@ TEST(ConversionsTest, FormatCurrencyUsesTheLocaleFormatWithTwoDecimals)
     EXPECT_EQ(FormatCurrency(Currency::fromScaled(10050), us), "$1.01");
     EXPECT_EQ(FormatCurrency(Currency::fromScaled(-40), us), "$0.00");
 }
+
+TEST(ConversionsTest, plainNumbersReadTheSameAsUnderTheGeneralReader)
+{
+    const QLocale enUS(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    for (const char *text : {"0", "-0.5", "007", "12.25", " 3.5 ", "123456789012.125", "-42", "0.1",
+                             "99999999999999999999"}) {
+        bool ok = false;
+        const double expected = enUS.toDouble(QString::fromLatin1(text).trimmed(), &ok);
+        ASSERT_TRUE(ok) << text;
+        EXPECT_EQ(zeltpc5::ParseNumber(QString::fromLatin1(text), enUS), expected) << text;
+    }
+    // Forms outside the plain one still go through the locale's rules.
+    EXPECT_EQ(zeltpc5::ParseNumber(QStringLiteral("1,234.5"), enUS), 1234.5);
+    EXPECT_FALSE(zeltpc5::ParseNumber(QStringLiteral("1-2"), enUS));
+    EXPECT_FALSE(zeltpc5::ParseNumber(QStringLiteral("-"), enUS));
+    // A point is a group separator in German: the plain reading must not apply.
+    EXPECT_EQ(zeltpc5::ParseNumber(QStringLiteral("1.234"), german), 1234.0);
+    EXPECT_EQ(zeltpc5::ParseNumber(QStringLiteral("12,5"), german), 12.5);
+}
