@@ -1,6 +1,7 @@
 // Demo lines priced end to end against the reference host: the demo company's database rows,
 // the product engine over the demo product files and the Lua formula engine for criteria.
 // Every amount and explanation below was worked out by hand from those rows and files.
+#include "pricing/amountlines.h"
 #include "referencehost.h"
 
 #include "pricing/discounts.h"
@@ -84,17 +85,7 @@ protected:
     // Every amount of the document with its explanation, in field order.
     static QStringList Amounts(const XmlDocument &doc)
     {
-        QStringList lines;
-        for (const FieldDefinition &f : PriceCostFields()) {
-            const XmlNode element = FindChildNode(doc.documentElement(), f.name);
-            if (f.group != FieldGroup::Amount || !element)
-                continue;
-            QString line = f.name + QLatin1Char('=') + element.text();
-            if (const auto explain = element.attribute(QStringLiteral("Explain")))
-                line += QStringLiteral(" | ") + *explain;
-            lines << line;
-        }
-        return lines;
+        return zeltpc5::testing::AmountLines(doc, zeltpc5::testing::NoRoundingMark::Hidden);
     }
 
     static QStringList PriceLines(const XmlDocument &doc)

@@ -1,5 +1,6 @@
 // The price/cost calculation and its finishing steps, step by step and for whole lines.
 #include "pricing/additionalcharges.h"
+#include "pricing/amountlines.h"
 #include "pricing/discounts.h"
 #include "pricing/pricecalculation.h"
 #include "pricing/pricecostfields.h"
@@ -27,22 +28,7 @@ XmlDocument PriceCost(const QString &children)
 // Every computed amount present, one per line: "Name=value | explanation".
 QStringList Amounts(const XmlDocument &doc)
 {
-    QStringList lines;
-    const XmlNode root = doc.documentElement();
-    for (const FieldDefinition &f : PriceCostFields()) {
-        if (f.group != FieldGroup::Amount)
-            continue;
-        const XmlNode element = FindChildNode(root, f.name);
-        if (!element)
-            continue;
-        QString line = f.name + QLatin1Char('=') + element.text();
-        if (const auto explain = element.attribute(QStringLiteral("Explain")))
-            line += QStringLiteral(" | ") + *explain;
-        if (const auto flag = element.attribute(QStringLiteral("norounding")))
-            line += QStringLiteral(" [norounding=") + *flag + QLatin1Char(']');
-        lines << line;
-    }
-    return lines;
+    return zeltpc5::testing::AmountLines(doc, zeltpc5::testing::NoRoundingMark::Value);
 }
 
 QString Field(const XmlDocument &doc, const QString &name)

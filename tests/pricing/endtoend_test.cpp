@@ -1,6 +1,7 @@
 // Whole lines priced as a change run prices them: LoadDiscounts, ResolveDiscounts and
 // CalculatePriceCost against a fake host. Every amount and explanation below was worked out
 // by hand from the company tables of FillPricingCompany.
+#include "pricing/amountlines.h"
 #include "pricing/discounts.h"
 #include "pricing/pricecalculation.h"
 #include "pricing/pricecostfields.h"
@@ -32,19 +33,7 @@ XmlDocument PriceLine(PricingHost &host, const EngineAmounts &amounts, const QSt
 
 QStringList Amounts(const XmlDocument &doc)
 {
-    QStringList lines;
-    for (const FieldDefinition &f : PriceCostFields()) {
-        const XmlNode element = FindChildNode(doc.documentElement(), f.name);
-        if (f.group != FieldGroup::Amount || !element)
-            continue;
-        QString line = f.name + QLatin1Char('=') + element.text();
-        if (const auto explain = element.attribute(QStringLiteral("Explain")))
-            line += QStringLiteral(" | ") + *explain;
-        if (element.attribute(QStringLiteral("norounding")))
-            line += QStringLiteral(" [norounding]");
-        lines << line;
-    }
-    return lines;
+    return zeltpc5::testing::AmountLines(doc, zeltpc5::testing::NoRoundingMark::Flag);
 }
 
 QString Field(const XmlDocument &doc, const QString &name)
