@@ -2,6 +2,7 @@
 
 #include "replace/changeworkers.h"
 #include "review/itemreview.h"
+#include "review/replacereviewwindow.h"
 #include "ui/progresswindow.h"
 
 #include <zeltpc5/classregistry.h>
@@ -93,6 +94,11 @@ const MemberTable &replaceTable()
                     productOptionArgs(&ReplaceEngine::ChangeProductStyleAndOptions))
             .method("ShowChangeDiscount", 3, discountArgs(&ReplaceEngine::ShowChangeDiscount))
             .method("ChangeDiscount", 3, discountArgs(&ReplaceEngine::ChangeDiscount))
+            .method("ShowReplaceReview", 0,
+                    [](Dispatch &d, VariantList &, Variant &result) {
+                        result = MakeBool(replaceEngine(d).ShowReplaceReview());
+                        return Status();
+                    })
             .method("LineWasSelected", 1,
                     [](Dispatch &d, VariantList &args, Variant &result) {
                         ArgReader a(args);
@@ -150,6 +156,16 @@ void ReplaceEngine::setSelectedIDs(const QString &ids)
     m_selected.clear();
     for (const QString &id : ids.split(QLatin1Char('|'), Qt::SkipEmptyParts))
         m_selected.insert(id.toCaseFolded());
+}
+
+bool ReplaceEngine::ShowReplaceReview()
+{
+    ReplaceReviewSource source;
+    source.lines = &lines();
+    source.lineWasSelected = [this](const QString &id) { return LineWasSelected(id); };
+    source.host = Host();
+    // The window holds the engine for as long as it is open.
+    return ShowReplaceReviewWindow(source, DispatchPtr(this));
 }
 
 bool ReplaceEngine::LineWasSelected(const QString &uniqueID) const

@@ -41,6 +41,10 @@ public:
     bool ChangeDiscount(qint16 whatToChange, const QString &newValue,
                         const QString &uniqueIDsToChange);
 
+    // Shows the lines and their changes in the review window; true only when the user
+    // accepted with OK. Changes nothing in the engine. A host without windows gets false.
+    bool ShowReplaceReview();
+
     // The identifiers chosen by the most recent change run ("|"-separated).
     const QString &SelectedIDs() const { return m_selectedIDs; }
     void setSelectedIDs(const QString &ids);

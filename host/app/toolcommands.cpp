@@ -20,8 +20,10 @@ const QCommandLineOption
     LinesOption(QStringLiteral("lines"),
                 QStringLiteral("The lines to work on: 1,3,5 or all (default)."),
                 QStringLiteral("LIST"));
-const QCommandLineOption GuiOption(QStringLiteral("gui"),
-                                   QStringLiteral("Show the component's progress window."));
+const QCommandLineOption
+    GuiOption(QStringLiteral("gui"),
+              QStringLiteral("Show the component's windows: the progress window, then the "
+                             "review window, whose OK writes a bulk change."));
 const QCommandLineOption JsonOption(QStringLiteral("json"),
                                     QStringLiteral("Print the outcome as JSON."));
 const QCommandLineOption SetOption(QStringLiteral("set"),
@@ -224,13 +226,16 @@ int runReview(CommandContext &c)
 }
 
 // Runs a change operation (Show form with --gui), reports, and applies on request.
+// With --gui the change runs in its progress window and the review window follows; the
+// review's OK writes the changed lines (allowWrite) in one transaction.
 int runChange(CommandContext &c, Session &s, QStringView show, QStringView direct,
-              const VariantList &arguments)
+              const VariantList &arguments, bool allowWrite = true)
 {
     const DispatchPtr engine = LoadEngine(s.library, u"CreateReplaceEngine", s.lines);
     VariantList args = arguments;
     args.append(s.selectedIDs);
-    const CallResult r = Call(engine, c.parser().isSet(GuiOption) ? show : direct, args);
+    const bool gui = c.parser().isSet(GuiOption);
+    const CallResult r = Call(engine, gui ? show : direct, args);
     if (!r.ok()) {
         c.err() << "The change failed: " << r.status.toString() << Qt::endl;
         return 1;
@@ -240,8 +245,18 @@ int runChange(CommandContext &c, Session &s, QStringView show, QStringView direc
         c.out() << "Quote " << s.quote.number << " (" << s.quote.customerName << ")"
                 << (completed ? "" : " - cancelled") << Qt::endl;
     const auto changed = report(c, s, engine, s.selectedIDs.split(QLatin1Char('|')), true);
+    // With windows the user decides in the review window: OK writes, Cancel writes nothing.
+    bool reviewed = false;
+    if (gui && completed && allowWrite) {
+        const CallResult review = Call(engine, u"ShowReplaceReview");
+        reviewed = ToBool(review.value).value_or(false);
+        if (!reviewed)
+            c.err() << "The review was cancelled; nothing was written." << Qt::endl;
+    } else if (gui && completed) {
+        Call(engine, u"ShowReplaceReview");
+    }
     Call(engine, u"PreTerminate");
-    if (c.parser().isSet(ApplyOption)) {
+    if (reviewed || (!gui && c.parser().isSet(ApplyOption))) {
         const int written = QuoteStore(*s.db).updateLines(changed);
         c.err() << "Wrote " << written << " changed line(s) back into quote " << s.quote.number
                 << "." << Qt::endl;
@@ -376,7 +391,7 @@ int runDemo(CommandContext &c)
                "(a colour only the roller shade offers, so the other products keep theirs)."
             << Qt::endl;
     return runChange(c, *s, u"ShowChangeOptionValue", u"ChangeOptionValue",
-                     {QStringLiteral("Mount|Color"), QStringLiteral("Outside|Charcoal")});
+                     {QStringLiteral("Mount|Color"), QStringLiteral("Outside|Charcoal")}, false);
 }
 
 } // namespace

@@ -1,0 +1,66 @@
+// The window in which the user reviews a bulk change before the host applies it: every
+// line with its status, old and new price and its change texts. OK accepts, Cancel (or the
+// close box) rejects. The rows come from ReplaceReviewModel; the window only shows them.
+#pragma once
+
+#include "review/replacereviewmodel.h"
+#include "ui/imagemanager.h"
+
+#include <zeltpc5/dispatch.h>
+
+#include <QDialog>
+
+class QCheckBox;
+class QFileDialog;
+class QMenu;
+class QPushButton;
+
+namespace zeltpc5 {
+
+class ReportGrid;
+
+class ReplaceReviewWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit ReplaceReviewWindow(QWidget *parent = nullptr);
+    ~ReplaceReviewWindow() override;
+
+    // Keeps the engine's data (and the engine, through keepAlive) until the window unloads.
+    void Initialize(const ReplaceReviewSource &source, DispatchPtr keepAlive = {});
+
+    // True from load; false only once OK has closed the window.
+    bool Cancelled() const { return m_cancelled; }
+    bool HasErrors() const { return m_model.HasErrors(); }
+    const ReplaceReviewModel &model() const { return m_model; }
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void activate();
+    void fill();
+    void showUnaffectedRows();
+    void saveList();
+
+    ReplaceReviewModel m_model;
+    ReplaceReviewSource m_source;
+    DispatchPtr m_engine;
+    ImageManager m_icons;
+    ReportGrid *m_grid;
+    QCheckBox *m_showUnaffected;
+    QPushButton *m_more;
+    QMenu *m_moreMenu;
+    QFileDialog *m_fileDialog = nullptr;
+    bool m_cancelled = true;
+    bool m_activated = false;
+};
+
+// Shows the review of the engine's lines modally; true only after OK. Without a GUI
+// application object nothing is shown and the result is false: nothing unreviewed is
+// accepted.
+bool ShowReplaceReviewWindow(const ReplaceReviewSource &source, DispatchPtr keepAlive);
+
+} // namespace zeltpc5
