@@ -178,34 +178,8 @@ void ReplaceReviewWindow::activate()
 
 void ReplaceReviewWindow::fill()
 {
-    m_grid->ClearRecords();
     m_model.Fill(m_source);
-    const QColor green(0, 128, 0);
-    for (const ReplaceReviewRow &row : m_model.rows()) {
-        ReportRecord *record = m_grid->AddRecord();
-        record->AddItem().setIcon(row.icon);
-        record->AddItem(row.line);
-        record->AddItem(row.quantity);
-        record->AddItem(row.details);
-        record->AddItem(row.oldPrice).setCaption(row.oldPriceText);
-        ReportItem &newPrice = record->AddItem(row.newPrice);
-        newPrice.setCaption(row.newPriceText);
-        if (row.newPriceDiffers)
-            newPrice.setForeground(green);
-        for (const QString &change : row.changes) {
-            ReportRecord *child = record->AddChild();
-            child->AddItem();
-            child->AddItem();
-            child->AddItem();
-            child->AddItem(change);
-        }
-        record->setVisible(ReplaceReviewModel::IsShown(row, m_showUnaffected->isChecked()));
-    }
-    if (m_grid->model()->recordCount() > 0) {
-        ReportRecord *first = m_grid->model()->record(0);
-        first->setExpanded(first->childCount() > 0);
-    }
-    m_grid->Populate();
+    FillReplaceReviewGrid(*m_grid, m_model, m_showUnaffected->isChecked());
 }
 
 void ReplaceReviewWindow::showUnaffectedRows()
@@ -232,6 +206,38 @@ void ReplaceReviewWindow::done(int result)
     SaveWindowPosition(WindowName, this);
     QDialog::done(result);
     m_engine.reset();
+}
+
+void FillReplaceReviewGrid(ReportGrid &grid, const ReplaceReviewModel &model, bool showUnaffected)
+{
+    grid.ClearRecords();
+    const QColor green(0, 128, 0);
+    for (const ReplaceReviewRow &row : model.rows()) {
+        ReportRecord *record = grid.AddRecord();
+        record->AddItem().setIcon(row.icon);
+        record->AddItem(row.line);
+        record->AddItem(row.quantity);
+        record->AddItem(row.details);
+        record->AddItem(row.oldPrice).setCaption(row.oldPriceText);
+        ReportItem &newPrice = record->AddItem(row.newPrice);
+        newPrice.setCaption(row.newPriceText);
+        if (row.newPriceDiffers)
+            newPrice.setForeground(green);
+        for (const QString &change : row.changes) {
+            ReportRecord *child = record->AddChild();
+            child->AddItem();
+            child->AddItem();
+            child->AddItem();
+            child->AddItem(change);
+        }
+        record->setVisible(ReplaceReviewModel::IsShown(row, showUnaffected));
+    }
+    // Only the first row starts expanded.
+    if (grid.model()->recordCount() > 0) {
+        ReportRecord *first = grid.model()->record(0);
+        first->setExpanded(first->childCount() > 0);
+    }
+    grid.Populate();
 }
 
 bool ShowReplaceReviewWindow(const ReplaceReviewSource &source, DispatchPtr keepAlive)

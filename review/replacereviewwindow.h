@@ -58,6 +58,11 @@ private:
     bool m_activated = false;
 };
 
+// Puts the model's rows into a grid set up with the review's columns: one record per line,
+// its change texts as child records, unaffected lines hidden unless asked for, the first
+// line expanded.
+void FillReplaceReviewGrid(ReportGrid &grid, const ReplaceReviewModel &model, bool showUnaffected);
+
 // Shows the review of the engine's lines modally; true only after OK. Without a GUI
 // application object nothing is shown and the result is false: nothing unreviewed is
 // accepted.

@@ -312,8 +312,11 @@ bool WriteGridText(const QString &fileName, const ReportGrid &grid, const QStrin
     // Written beside the target and renamed over it at the end, so that a failure never
     // leaves half a list in place of a good file.
     QSaveFile file(fileName);
+    // A short write (a full disk, a size limit) can pass Qt's own checks, so the size on disk
+    // is compared before the file takes the old one's place.
     const bool written = !encoder.hasError() && file.open(QIODevice::WriteOnly) &&
-                         file.write(bytes) == bytes.size() && file.commit();
+                         file.write(bytes) == bytes.size() && file.flush() &&
+                         file.size() == bytes.size() && file.commit();
     if (!written) {
         file.cancelWriting();
         QMessageBox::critical(grid.window(), QGuiApplication::applicationDisplayName(),
