@@ -356,7 +356,10 @@ QVariant ReportModel::data(const QModelIndex &index, int role) const
             return m_icons->icon(item->icon());
         return {};
     case Qt::ToolTipRole:
-        return item && !item->tooltip().isEmpty() ? QVariant(item->tooltip()) : QVariant();
+        if (item && !item->tooltip().isEmpty())
+            return item->tooltip();
+        // A change text may be wider than its column: the whole text on hovering.
+        return item && item->isMarkup() ? QVariant(item->plainText()) : QVariant();
     case Qt::ForegroundRole:
         return item && item->foreground().isValid() ? QVariant(QBrush(item->foreground()))
                                                     : QVariant();
