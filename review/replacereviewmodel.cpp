@@ -7,15 +7,19 @@
 #include "xml/texttemplate.h"
 #include "xml/xmlaccess.h"
 
+#include <QHash>
+
 namespace zeltpc5 {
 
 float ReviewUnitPrice(const QString &priceCostXml)
 {
-    const auto document = LoadPriceCostXML(priceCostXml);
-    if (!document)
+    // One field of up to 65,534 documents: read without building each document.
+    const std::optional<QString> text =
+        XmlDocument::readRootChildText(priceCostXml, "PriceCostData", "UnitPrice");
+    if (!text)
         return 0.0f;
-    const XmlNode root = FindChildNode(document->node(), QStringLiteral("PriceCostData"));
-    return GetXMLSingle(QStringLiteral("UnitPrice"), root, 0.0f);
+    const std::optional<double> number = ParseNumber(DecodeLineBreaks(*text));
+    return number ? ToSingle(*number).value_or(0.0f) : 0.0f;
 }
 
 QString ReviewPriceText(float price)
@@ -33,6 +37,8 @@ void ReplaceReviewModel::Fill(const ReplaceReviewSource &source)
     const int count = lines.CountLines();
     m_rows.reserve(size_t(count));
     const QString detailsTemplate = QStringLiteral("{0} / {1}");
+    // A bulk change touches few products: ask the host once per product.
+    QHash<qint32, QString> productNames;
     for (int i = 0; i < count; ++i) {
         const LineRecord &line = *lines.record(i);
         ReplaceReviewRow row;
@@ -43,8 +49,11 @@ void ReplaceReviewModel::Fill(const ReplaceReviewSource &source)
         }
         row.line = line.Line;
         row.quantity = line.Quantity;
-        row.details = FormatTemplate(
-            detailsTemplate, {source.host.GetProductNameFromID(line.NewProductID), line.NewStyle});
+        auto name = productNames.constFind(line.NewProductID);
+        if (name == productNames.cend())
+            name = productNames.insert(line.NewProductID,
+                                       source.host.GetProductNameFromID(line.NewProductID));
+        row.details = FormatTemplate(detailsTemplate, {*name, line.NewStyle});
         row.oldPrice = ReviewUnitPrice(line.OriginalPriceCostXML);
         row.oldPriceText = ReviewPriceText(row.oldPrice);
         row.newPrice = ReviewUnitPrice(line.NewPriceCostXML);
@@ -53,7 +62,9 @@ void ReplaceReviewModel::Fill(const ReplaceReviewSource &source)
         for (int j = 0; j < changeCount; ++j) {
             const QString &change = line.Changes[j];
             row.changes << change;
-            if (!m_hasErrors && RemoveMarkupTags(change).contains(QLatin1String("Error:")))
+            // Removing tags only takes text away, so without a colon there is no "Error:".
+            if (!m_hasErrors && change.contains(QLatin1Char(':')) &&
+                RemoveMarkupTags(change).contains(QLatin1String("Error:")))
                 m_hasErrors = true;
         }
         m_rows.push_back(std::move(row));

@@ -171,8 +171,7 @@ void ReplaceReviewWindow::showEvent(QShowEvent *event)
 void ReplaceReviewWindow::activate()
 {
     QCoreApplication::processEvents();
-    fill();
-    showUnaffectedRows();
+    fill(); // the fill applies the show-unaffected rule itself
     m_model.ShowMessages(m_source.host);
 }
 

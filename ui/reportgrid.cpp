@@ -236,8 +236,12 @@ void ReportGrid::Populate()
     bool multiLine = false;
     const auto hasBreak = [](const ReportRecord *r) {
         for (int i = 0; i < r->itemCount(); ++i) {
-            const QString text = r->item(i)->caption();
-            if (text.contains(QLatin1String("<LineBreak")) || text.contains(QLatin1Char('\n')))
+            const ReportItem *item = r->item(i);
+            // Only texts can break lines; numbers and empty items need no look.
+            if (!item->hasCaption() && item->value().typeId() != QMetaType::QString)
+                continue;
+            const QString text = item->caption();
+            if (text.contains(u"<LineBreak") || text.contains(u'\n'))
                 return true;
         }
         return false;

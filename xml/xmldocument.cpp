@@ -7,9 +7,11 @@
 #include <libxml/xpathInternals.h>
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace zeltpc5 {
@@ -584,6 +586,116 @@ std::optional<XmlDocument> XmlDocument::parse(const QByteArray &utf8, const XmlP
         return std::nullopt;
     }
     return XmlDocument(std::make_shared<detail::XmlDocumentData>(doc));
+}
+
+namespace {
+
+// What the scan of readRootChildText keeps: where it is, and the text gathered so far.
+struct RootChildScan
+{
+    const char *rootName;
+    const char *childName;
+    int depth = 0;
+    bool rootMatches = false;
+    bool sawRoot = false;
+    bool inChild = false;
+    bool childDone = false;
+    QByteArray text;
+};
+
+RootChildScan &scanOf(void *ctx)
+{
+    return *static_cast<RootChildScan *>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+}
+
+void ScanStartElement(void *ctx, const xmlChar *localname, const xmlChar *prefix,
+                      const xmlChar *uri, int, const xmlChar **, int, int, const xmlChar **)
+{
+    RootChildScan &scan = scanOf(ctx);
+    const char *name = reinterpret_cast<const char *>(localname);
+    if (scan.depth == 0) {
+        scan.sawRoot = true;
+        scan.rootMatches = prefix == nullptr && std::strcmp(name, scan.rootName) == 0;
+    } else if (scan.depth == 1 && scan.rootMatches && !scan.childDone && uri == nullptr &&
+               std::strcmp(name, scan.childName) == 0) {
+        scan.inChild = true;
+    }
+    ++scan.depth;
+}
+
+void ScanEndElement(void *ctx, const xmlChar *, const xmlChar *, const xmlChar *)
+{
+    RootChildScan &scan = scanOf(ctx);
+    --scan.depth;
+    if (scan.inChild && scan.depth == 1) {
+        scan.inChild = false;
+        scan.childDone = true;
+    }
+}
+
+void ScanCharacters(void *ctx, const xmlChar *text, int length)
+{
+    RootChildScan &scan = scanOf(ctx);
+    if (scan.inChild)
+        scan.text.append(reinterpret_cast<const char *>(text), length);
+}
+
+} // namespace
+
+std::optional<QString> XmlDocument::readRootChildText(const QString &text, const char *rootName,
+                                                      const char *childName,
+                                                      const XmlParseLimits &limits)
+{
+    // The same refusals as parse(), so that a list shows what the full reading would. One
+    // pass both converts and finds lone surrogates.
+    if (text.isEmpty() || text.size() > limits.maxBytes)
+        return std::nullopt;
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    const QByteArray utf8 = encoder.encode(text);
+    if (encoder.hasError() || utf8.size() > limits.maxBytes || utf8.size() > INT_MAX)
+        return std::nullopt;
+    // A NUL is never part of a document; without one, UTF-8 bytes cannot pass for any other
+    // encoding, so the parser may read them as they are instead of converting them.
+    if (utf8.contains('\0'))
+        return std::nullopt;
+    EnsureLibxmlInitialised();
+    const QuietGenericErrors quiet;
+    // One parser for the many documents of a list; it starts afresh before its names pile up
+    // (each document's element names stay in its dictionary).
+    struct FreeContext
+    {
+        void operator()(xmlParserCtxtPtr c) const { xmlFreeParserCtxt(c); }
+    };
+    thread_local std::unique_ptr<xmlParserCtxt, FreeContext> reused;
+    if (reused && reused->dict && xmlDictSize(reused->dict) > 4096)
+        reused.reset();
+    if (!reused)
+        reused.reset(xmlNewParserCtxt());
+    xmlParserCtxtPtr ctxt = reused.get();
+    if (ctxt == nullptr)
+        return std::nullopt;
+    RootChildScan scan{rootName, childName, 0, false, false, false, false, {}};
+    ctxt->_private = &scan;
+    // The parser checks everything it checks for parse(); only no tree is built.
+    ctxt->sax->internalSubset = RejectDocumentType;
+    ctxt->sax->serror = QuietError;
+    ctxt->sax->startElementNs = ScanStartElement;
+    ctxt->sax->endElementNs = ScanEndElement;
+    ctxt->sax->characters = ScanCharacters;
+    ctxt->sax->cdataBlock = ScanCharacters;
+    ctxt->sax->reference = nullptr;
+    ctxt->sax->comment = nullptr;
+    ctxt->sax->processingInstruction = nullptr;
+    xmlDocPtr doc =
+        xmlCtxtReadMemory(ctxt, utf8.constData(), int(utf8.size()), nullptr, nullptr, ParseOptions);
+    const bool accepted = doc != nullptr && ctxt->wellFormed && ctxt->nsWellFormed &&
+                          doc->intSubset == nullptr && doc->extSubset == nullptr && scan.sawRoot;
+    xmlFreeDoc(doc);
+    ctxt->myDoc = nullptr;
+    ctxt->_private = nullptr;
+    if (!accepted)
+        return std::nullopt;
+    return FromUtf8(scan.text.constData(), scan.text.size());
 }
 
 XmlNode XmlDocument::node() const

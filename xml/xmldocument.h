@@ -121,6 +121,13 @@ public:
     static std::optional<XmlDocument> parse(const QString &text, const XmlParseLimits &limits = {});
     static std::optional<XmlDocument> parse(const QByteArray &utf8,
                                             const XmlParseLimits &limits = {});
+    // The text of the first element `childName` under the root element `rootName` (neither in
+    // a namespace), as parse() and a read of that child would give it, but without building
+    // the document: for lists that read one field of thousands of documents. Nothing when
+    // parse() would refuse the text; the empty text when there is no such element.
+    static std::optional<QString> readRootChildText(const QString &text, const char *rootName,
+                                                    const char *childName,
+                                                    const XmlParseLimits &limits = {});
 
     XmlNode node() const;
     // The document as a node, so procedures that take a parent accept the document itself.

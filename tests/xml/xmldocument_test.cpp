@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <libxml/tree.h>
+
 using namespace zeltpc5;
 
 namespace {
@@ -260,4 +262,39 @@ TEST(xml_document_test, stringCompareOrdersLikeTheMsFunction)
     EXPECT_EQ(-1, MsStringCompare(QStringLiteral("ab"), QStringLiteral("abc")));
     EXPECT_EQ(0, MsStringCompare(QStringLiteral("\u00c9t\u00e9"), QStringLiteral("\u00e9T\u00c9"),
                                  {}, QStringLiteral("i")));
+}
+
+// Reading one field without the tree must agree with parsing and reading it, refusals and
+// namespaces included.
+TEST(XmlDocument, readRootChildTextAgreesWithTheFullReading)
+{
+    const QStringList documents{
+        QStringLiteral("<PriceCostData><Cost>1</Cost><UnitPrice>144.48</UnitPrice></PriceCostData>"),
+        QStringLiteral("<PriceCostData><UnitPrice>1</UnitPrice><UnitPrice>2</UnitPrice>"
+                       "</PriceCostData>"),
+        QStringLiteral("<PriceCostData><Lines><UnitPrice>9</UnitPrice></Lines></PriceCostData>"),
+        QStringLiteral("<PriceCostData><UnitPrice>1<![CDATA[2]]>&amp;<b>3</b></UnitPrice>"
+                       "</PriceCostData>"),
+        QStringLiteral("<PriceCostData><UnitPrice/></PriceCostData>"),
+        QStringLiteral("<PriceCostData xmlns='urn:x'><UnitPrice>5</UnitPrice></PriceCostData>"),
+        QStringLiteral("<p:PriceCostData xmlns:p='urn:x'><UnitPrice>5</UnitPrice>"
+                       "</p:PriceCostData>"),
+        QStringLiteral("<Other><UnitPrice>5</UnitPrice></Other>"),
+        QStringLiteral("<PriceCostData><UnitPrice>5</UnitPrice><Broken></PriceCostData>"),
+        QStringLiteral("<!DOCTYPE PriceCostData [<!ENTITY e 'x'>]><PriceCostData><UnitPrice>&e;"
+                       "</UnitPrice></PriceCostData>"),
+        QString(),
+        QStringLiteral("not xml"),
+    };
+    for (const QString &text : documents) {
+        std::optional<QString> expected;
+        if (const auto doc = XmlDocument::parse(text)) {
+            const XmlNode root = FindChildNode(*doc, QStringLiteral("PriceCostData"));
+            const XmlNode child =
+                root.isNull() ? XmlNode() : FindChildNode(root, QStringLiteral("UnitPrice"));
+            expected = child.isNull() || child.rawNode()->ns ? QString() : child.text();
+        }
+        EXPECT_EQ(XmlDocument::readRootChildText(text, "PriceCostData", "UnitPrice"), expected)
+            << text.toStdString();
+    }
 }
