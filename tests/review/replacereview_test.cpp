@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -295,4 +296,27 @@ TEST(ReplaceReviewWindow, showReplaceReviewIsTrueOnlyAfterOk)
     answer("cmdCancel");
     EXPECT_FALSE(ShowReplaceReviewWindow(lines.source(host), {}));
     EXPECT_EQ(lines.store.record(0)->Changes, before);
+}
+
+TEST(ReplaceReviewWindow, remembersItsPlacementWhenItCloses)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zeltpc5"),
+                    QStringLiteral("zeltpc5"));
+    const QString key =
+        QStringLiteral("Software/Kelvane/Lumenfold/5.0/Window Positions/frmReplaceReview");
+    store.remove(key);
+    {
+        OpenWindow w;
+        w.window.resize(700, 500);
+        w.window.reject();
+    }
+    store.sync();
+    const QStringList parts = store.value(key).toString().split(QLatin1Char(','));
+    ASSERT_EQ(parts.size(), 4) << store.value(key).toString().toStdString();
+    EXPECT_EQ(parts[2].toInt(), 700 * 15);
+    EXPECT_EQ(parts[3].toInt(), 500 * 15);
+
+    // The next window opens at that size.
+    ReplaceReviewWindow next;
+    EXPECT_EQ(next.size(), QSize(700, 500));
 }
