@@ -3,6 +3,7 @@
 #include "replace/changeworkers.h"
 #include "review/itemreview.h"
 #include "review/replacereviewwindow.h"
+#include "review/reviewresultswindow.h"
 #include "ui/progresswindow.h"
 
 #include <zeltpc5/classregistry.h>
@@ -142,6 +143,11 @@ const MemberTable &reviewTable()
             .method("ReviewItems", 1, idsOperation([](ItemReviewEngine &e, const QString &ids) {
                         return e.ReviewItems(ids);
                     }))
+            .method("ShowReviewResults", 0,
+                    [](Dispatch &d, VariantList &, Variant &result) {
+                        result = MakeBool(static_cast<ItemReviewEngine &>(d).ShowReviewResults());
+                        return Status();
+                    })
             .build();
     return table;
 }
@@ -308,6 +314,12 @@ bool ItemReviewEngine::ReviewItems(const QString &uniqueIDs)
     ReviewSelectedItems(lines(), uniqueIDs, nullptr, [&] { return CancelRequested(); });
     // Success unless cancelled, like the windowed form; never a failure reported as done.
     return !CancelRequested();
+}
+
+bool ItemReviewEngine::ShowReviewResults()
+{
+    // The window holds the engine for as long as it is open.
+    return ShowReviewResultsWindow({&lines(), Host()}, DispatchPtr(this));
 }
 
 void RegisterComponentClasses()

@@ -78,6 +78,9 @@ public:
     bool ShowReviewItems(const QString &uniqueIDs);
     // The same review without a window; true unless it ended cancelled.
     bool ReviewItems(const QString &uniqueIDs);
+    // Shows the lines with their review results and a summary; the window only reads the
+    // engine and offers nothing to accept, so the result is false (also without windows).
+    bool ShowReviewResults();
 };
 
 // Makes "zeltpc5.Library" creatable in this process (by ProgID and CLSID) without going

@@ -221,6 +221,9 @@ int runReview(CommandContext &c)
         c.out() << "Review of quote " << s->quote.number << " (" << s->quote.customerName << ")"
                 << Qt::endl;
     report(c, *s, engine, s->selectedIDs.split(QLatin1Char('|')), false);
+    // With windows the user reads the results in the component's results window.
+    if (gui && ToBool(r.value).value_or(false))
+        Call(engine, u"ShowReviewResults");
     Call(engine, u"PreTerminate");
     return ToBool(r.value).value_or(false) ? 0 : 3;
 }
