@@ -2,13 +2,17 @@
 // grid from the rows, and the first paint of the grid with all of them laid out.
 #include "host/database/database.h"
 #include "host/database/seed.h"
+#include "host/helpers/dimensionconverter.h"
 #include "host/services/sharedcodelibrary.h"
 #include "pricing/pricecostfields.h"
 #include "review/replacereviewmodel.h"
 #include "review/replacereviewwindow.h"
+#include "review/reviewresultswindow.h"
+
 #include "ui/imagemanager.h"
 #include "ui/reportgrid.h"
 #include "ui/reporthelpers.h"
+#include <zeltpc5/classregistry.h>
 
 #include <QApplication>
 #include <QImage>
@@ -333,6 +337,39 @@ void BM_ReplaceReviewFillAndPaint(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * count);
 }
 
+// The item review's results window: the model over lines with one result each, the host's
+// dimension converter registered, then both grids filled as the window fills them.
+void BM_ReviewResultsFill(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    const ReferenceHost reference;
+    ClassRegistry::instance().registerClass(QString(), host::DimensionConverter::Clsid,
+                                            &host::DimensionConverter::create);
+    LineStore lines;
+    const QString result =
+        QStringLiteral("<TextBlock Foreground='Blue'>Notice: The room location has not been filled "
+                       "in.</TextBlock>");
+    for (int i = 0; i < count; ++i) {
+        lines.AddLine(qint16(i + 1), qint16(1 + i % 4), 1 + i % 4, QStringLiteral("Standard"),
+                      itemXml(i), priceCostXml(i, 144.48 + i % 50, Shape::Host),
+                      QString::number(i));
+        lines.AppendChange(i, result);
+    }
+    const ReviewResultsSource source{&lines, reference.services};
+    // The grids as the window sets them up.
+    ReviewResultsWindow window;
+    ReportGrid &items = *window.findChild<ReportGrid *>(QStringLiteral("rptItems"));
+    ReportGrid &summary = *window.findChild<ReportGrid *>(QStringLiteral("rptSummary"));
+    for (auto _ : state) {
+        ItemReviewResultsModel model;
+        model.Fill(source);
+        FillReviewItemsGrid(items, model, true);
+        FillReviewSummaryGrid(summary, model);
+        benchmark::DoNotOptimize(model.summary().data());
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
 // Arguments: lines, then for the fills that read documents the price/cost shape (0 as a host
 // writes it, 1 as the component's pricing leaves it).
 BENCHMARK(BM_ReplaceReviewModelFill)
@@ -361,6 +398,13 @@ BENCHMARK(BM_ReplaceReviewGridPopulate)
 BENCHMARK(BM_ReplaceReviewFillAndPaint)
     ->ArgsProduct({{4096, 32767}, {0, 1}})
     ->ArgNames({"lines", "calculated"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+BENCHMARK(BM_ReviewResultsFill)
+    ->Arg(4096)
+    ->Arg(32767)
+    ->ArgName("lines")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 

@@ -2,9 +2,10 @@
 
 #include "common/conversions.h"
 #include "common/stringlist.h"
-#include "review/itemreview.h"
 #include "review/replacereviewmodel.h"
 #include "xml/texttemplate.h"
+#include "xml/xmlaccess.h"
+#include "xml/xmldocument.h"
 
 #include <zeltpc5/classregistry.h>
 
@@ -146,17 +147,22 @@ void ItemReviewResultsModel::Fill(const ReviewResultsSource &source, const QLoca
                                       host.GetVendorIDFromProductID(line.OriginalProductID));
         vendors.add(*vendor);
 
-        const ReviewedItem item = ReadReviewedItem(line.OriginalItemXML);
-        for (const ReviewedItem::Option &option : item.options) {
-            if (option.name.compare(QLatin1String("Pattern"), Qt::CaseInsensitive) == 0)
-                patterns.add(option.value);
-            if (option.name.compare(QLatin1String("Color"), Qt::CaseInsensitive) == 0)
-                colors.add(option.value);
+        // Only the options' names and values, read without building each document: a
+        // document that does not load adds nothing.
+        const auto options = XmlDocument::readElementFields(
+            line.OriginalItemXML, {"ItemData", "Options", "Option"}, {"Name", "Value"});
+        for (const QStringList &option : options.value_or(QList<QStringList>())) {
+            const QString optionName = DecodeLineBreaks(option[0]);
+            const QString value = DecodeLineBreaks(option[1]);
+            if (optionName.compare(QLatin1String("Pattern"), Qt::CaseInsensitive) == 0)
+                patterns.add(value);
+            if (optionName.compare(QLatin1String("Color"), Qt::CaseInsensitive) == 0)
+                colors.add(value);
             for (Range *range : {&widths, &heights}) {
-                if (StringListIndexOf(option.name, range->names) < 0)
+                if (StringListIndexOf(optionName, range->names) < 0)
                     continue;
-                if (const std::optional<float> value = dimensions.convert(option.value))
-                    range->add(*value);
+                if (const std::optional<float> number = dimensions.convert(value))
+                    range->add(*number);
             }
         }
     }

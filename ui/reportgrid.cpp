@@ -255,6 +255,8 @@ void ReportGrid::Populate()
             multiLine = hasBreak(r->child(c));
     }
     m_view->setUniformRowHeights(!multiLine);
+    if (m_model->columnCount() == 0)
+        return; // nothing can be shown, nor expanded
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const QModelIndex index = m_model->index(row, 0);
         if (m_model->recordAt(index)->isGroupRow())

@@ -590,74 +590,63 @@ std::optional<XmlDocument> XmlDocument::parse(const QByteArray &utf8, const XmlP
 
 namespace {
 
-// What the scan of readRootChildText keeps: where it is, and the text gathered so far.
-struct RootChildScan
+// A reading of a document without building it: the parser reports elements and text to the
+// scan, which keeps what it wants. The parser checks everything it checks for parse().
+class ElementScan
 {
-    const char *rootName;
-    const char *childName;
+public:
+    virtual ~ElementScan() = default;
+    // depth: 0 for the root element.
+    virtual void start(const char *name, bool prefixed, bool inNamespace, int depth) = 0;
+    virtual void end(int depth) = 0;
+    virtual void characters(const char *text, int length) = 0;
+
     int depth = 0;
-    bool rootMatches = false;
     bool sawRoot = false;
-    bool inChild = false;
-    bool childDone = false;
-    QByteArray text;
 };
 
-RootChildScan &scanOf(void *ctx)
+ElementScan &scanOf(void *ctx)
 {
-    return *static_cast<RootChildScan *>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+    return *static_cast<ElementScan *>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
 }
 
 void ScanStartElement(void *ctx, const xmlChar *localname, const xmlChar *prefix,
                       const xmlChar *uri, int, const xmlChar **, int, int, const xmlChar **)
 {
-    RootChildScan &scan = scanOf(ctx);
-    const char *name = reinterpret_cast<const char *>(localname);
-    if (scan.depth == 0) {
-        scan.sawRoot = true;
-        scan.rootMatches = prefix == nullptr && std::strcmp(name, scan.rootName) == 0;
-    } else if (scan.depth == 1 && scan.rootMatches && !scan.childDone && uri == nullptr &&
-               std::strcmp(name, scan.childName) == 0) {
-        scan.inChild = true;
-    }
+    ElementScan &scan = scanOf(ctx);
+    scan.sawRoot = true;
+    scan.start(reinterpret_cast<const char *>(localname), prefix != nullptr, uri != nullptr,
+               scan.depth);
     ++scan.depth;
 }
 
 void ScanEndElement(void *ctx, const xmlChar *, const xmlChar *, const xmlChar *)
 {
-    RootChildScan &scan = scanOf(ctx);
+    ElementScan &scan = scanOf(ctx);
     --scan.depth;
-    if (scan.inChild && scan.depth == 1) {
-        scan.inChild = false;
-        scan.childDone = true;
-    }
+    scan.end(scan.depth);
 }
 
 void ScanCharacters(void *ctx, const xmlChar *text, int length)
 {
-    RootChildScan &scan = scanOf(ctx);
-    if (scan.inChild)
-        scan.text.append(reinterpret_cast<const char *>(text), length);
+    scanOf(ctx).characters(reinterpret_cast<const char *>(text), length);
 }
 
-} // namespace
-
-std::optional<QString> XmlDocument::readRootChildText(const QString &text, const char *rootName,
-                                                      const char *childName,
-                                                      const XmlParseLimits &limits)
+// Runs the scan over the text; false when parse() would refuse the text.
+bool RunScan(const QString &text, const XmlParseLimits &limits, ElementScan &scan)
 {
     // The same refusals as parse(), so that a list shows what the full reading would. One
     // pass both converts and finds lone surrogates.
     if (text.isEmpty() || text.size() > limits.maxBytes)
-        return std::nullopt;
+        return false;
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     const QByteArray utf8 = encoder.encode(text);
     if (encoder.hasError() || utf8.size() > limits.maxBytes || utf8.size() > INT_MAX)
-        return std::nullopt;
+        return false;
     // A NUL is never part of a document; without one, UTF-8 bytes cannot pass for any other
     // encoding, so the parser may read them as they are instead of converting them.
     if (utf8.contains('\0'))
-        return std::nullopt;
+        return false;
     EnsureLibxmlInitialised();
     const QuietGenericErrors quiet;
     // One parser for the many documents of a list; it starts afresh before its names pile up
@@ -673,10 +662,8 @@ std::optional<QString> XmlDocument::readRootChildText(const QString &text, const
         reused.reset(xmlNewParserCtxt());
     xmlParserCtxtPtr ctxt = reused.get();
     if (ctxt == nullptr)
-        return std::nullopt;
-    RootChildScan scan{rootName, childName, 0, false, false, false, false, {}};
+        return false;
     ctxt->_private = &scan;
-    // The parser checks everything it checks for parse(); only no tree is built.
     ctxt->sax->internalSubset = RejectDocumentType;
     ctxt->sax->serror = QuietError;
     ctxt->sax->startElementNs = ScanStartElement;
@@ -693,9 +680,139 @@ std::optional<QString> XmlDocument::readRootChildText(const QString &text, const
     xmlFreeDoc(doc);
     ctxt->myDoc = nullptr;
     ctxt->_private = nullptr;
-    if (!accepted)
+    return accepted;
+}
+
+// The first child of that name under the root of that name.
+class RootChildScan : public ElementScan
+{
+public:
+    RootChildScan(const char *rootName, const char *childName)
+        : m_rootName(rootName), m_childName(childName)
+    {}
+    void start(const char *name, bool prefixed, bool inNamespace, int depth) override
+    {
+        if (depth == 0)
+            m_rootMatches = !prefixed && std::strcmp(name, m_rootName) == 0;
+        else if (depth == 1 && m_rootMatches && !m_childDone && !inNamespace &&
+                 std::strcmp(name, m_childName) == 0)
+            m_inChild = true;
+    }
+    void end(int depth) override
+    {
+        if (m_inChild && depth == 1) {
+            m_inChild = false;
+            m_childDone = true;
+        }
+    }
+    void characters(const char *text, int length) override
+    {
+        if (m_inChild)
+            m_text.append(text, length);
+    }
+    QString text() const { return FromUtf8(m_text.constData(), m_text.size()); }
+
+private:
+    const char *m_rootName;
+    const char *m_childName;
+    bool m_rootMatches = false;
+    bool m_inChild = false;
+    bool m_childDone = false;
+    QByteArray m_text;
+};
+
+// The fields of every element at the end of a chain of element names, wherever the chain
+// starts: what "//A/B/C" selects in a document without namespaces.
+class ElementFieldsScan : public ElementScan
+{
+public:
+    ElementFieldsScan(const QList<QByteArray> &path, const QList<QByteArray> &fields)
+        : m_path(path), m_fields(fields)
+    {}
+    void start(const char *name, bool, bool inNamespace, int depth) override
+    {
+        // The parser keeps element names in its dictionary for the whole document.
+        m_open.resize(depth);
+        m_open.push_back(inNamespace ? nullptr : name);
+        if (m_record >= 0) {
+            if (depth == m_record + 1 && m_field < 0 && !inNamespace) {
+                const qsizetype f = m_fields.indexOf(QByteArrayView(name));
+                if (f >= 0 && !m_seen[f]) {
+                    m_field = int(f);
+                    m_seen[f] = true;
+                }
+            }
+            return;
+        }
+        if (depth + 1 < m_path.size())
+            return;
+        for (qsizetype i = 0; i < m_path.size(); ++i) {
+            const char *open = m_open[size_t(depth + 1 - m_path.size() + i)];
+            if (open == nullptr || m_path[i] != open)
+                return;
+        }
+        m_record = depth;
+        m_seen.assign(size_t(m_fields.size()), false);
+        m_values.append(QList<QByteArray>(m_fields.size()));
+    }
+    void end(int depth) override
+    {
+        if (m_field >= 0 && depth == m_record + 1)
+            m_field = -1;
+        else if (depth == m_record)
+            m_record = -1;
+    }
+    void characters(const char *text, int length) override
+    {
+        if (m_field >= 0)
+            m_values.last()[m_field].append(text, length);
+    }
+    QList<QStringList> records() const
+    {
+        QList<QStringList> result;
+        result.reserve(m_values.size());
+        for (const QList<QByteArray> &values : m_values) {
+            QStringList texts;
+            for (const QByteArray &v : values)
+                texts << FromUtf8(v.constData(), v.size());
+            result << texts;
+        }
+        return result;
+    }
+
+private:
+    QList<QByteArray> m_path;
+    QList<QByteArray> m_fields;
+    std::vector<const char *> m_open; // the open elements' names, null when in a namespace
+    int m_record = -1;                // depth of the element being read, or -1
+    int m_field = -1;                 // the field being read, or -1
+    std::vector<bool> m_seen;
+    QList<QList<QByteArray>> m_values;
+};
+
+} // namespace
+
+std::optional<QString> XmlDocument::readRootChildText(const QString &text, const char *rootName,
+                                                      const char *childName,
+                                                      const XmlParseLimits &limits)
+{
+    RootChildScan scan(rootName, childName);
+    if (!RunScan(text, limits, scan))
         return std::nullopt;
-    return FromUtf8(scan.text.constData(), scan.text.size());
+    return scan.text();
+}
+
+std::optional<QList<QStringList>> XmlDocument::readElementFields(const QString &text,
+                                                                 const QList<QByteArray> &path,
+                                                                 const QList<QByteArray> &fields,
+                                                                 const XmlParseLimits &limits)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    ElementFieldsScan scan(path, fields);
+    if (!RunScan(text, limits, scan))
+        return std::nullopt;
+    return scan.records();
 }
 
 XmlNode XmlDocument::node() const

@@ -128,6 +128,14 @@ public:
     static std::optional<QString> readRootChildText(const QString &text, const char *rootName,
                                                     const char *childName,
                                                     const XmlParseLimits &limits = {});
+    // For every element that "//" followed by the path selects (names without namespace, in
+    // document order), the texts of its first child element of each field name ("" when it
+    // has none), again without building the document. Nothing when parse() would refuse the
+    // text. An element selected inside another selected one is not read.
+    static std::optional<QList<QStringList>> readElementFields(const QString &text,
+                                                               const QList<QByteArray> &path,
+                                                               const QList<QByteArray> &fields,
+                                                               const XmlParseLimits &limits = {});
 
     XmlNode node() const;
     // The document as a node, so procedures that take a parent accept the document itself.

@@ -426,3 +426,15 @@ TEST(GridStyle, theStandardLookSelectsRowsInTenPointType)
     ApplyStandardGridStyle(grid, true);
     EXPECT_TRUE(grid.view()->header()->sectionsMovable());
 }
+
+TEST(ReportGrid, aGridWithoutColumnsPopulatesWithoutShowingAnything)
+{
+    ReportGrid grid;
+    grid.setGroupColumn(0);
+    grid.AddRecord()->AddItem(QStringLiteral("a")).setGroup(QStringLiteral("a"), 0);
+    grid.Populate();
+    EXPECT_EQ(grid.model()->columnCount(), 0);
+    grid.setGroupColumn(-1);
+    grid.Populate();
+    EXPECT_EQ(grid.model()->columnCount(), 0);
+}

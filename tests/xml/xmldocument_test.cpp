@@ -269,7 +269,8 @@ TEST(xml_document_test, stringCompareOrdersLikeTheMsFunction)
 TEST(XmlDocument, readRootChildTextAgreesWithTheFullReading)
 {
     const QStringList documents{
-        QStringLiteral("<PriceCostData><Cost>1</Cost><UnitPrice>144.48</UnitPrice></PriceCostData>"),
+        QStringLiteral(
+            "<PriceCostData><Cost>1</Cost><UnitPrice>144.48</UnitPrice></PriceCostData>"),
         QStringLiteral("<PriceCostData><UnitPrice>1</UnitPrice><UnitPrice>2</UnitPrice>"
                        "</PriceCostData>"),
         QStringLiteral("<PriceCostData><Lines><UnitPrice>9</UnitPrice></Lines></PriceCostData>"),
@@ -295,6 +296,43 @@ TEST(XmlDocument, readRootChildTextAgreesWithTheFullReading)
             expected = child.isNull() || child.rawNode()->ns ? QString() : child.text();
         }
         EXPECT_EQ(XmlDocument::readRootChildText(text, "PriceCostData", "UnitPrice"), expected)
+            << text.toStdString();
+    }
+}
+
+TEST(XmlDocument, readElementFieldsAgreesWithTheSelection)
+{
+    const QStringList documents{
+        QStringLiteral("<ItemData><Options><Option><Name>Width</Name><Value>36 1/2</Value>"
+                       "</Option><Option><Value>Outside</Value><Name>Mount</Name><Name>x</Name>"
+                       "</Option></Options><Messages/></ItemData>"),
+        // The chain may start anywhere; a field is a direct child only; text is all of it.
+        QStringLiteral("<Root><ItemData><Options><Option><Name>A<b>B</b></Name><x><Value>no"
+                       "</Value></x></Option></Options></ItemData><Options><Option><Name>C"
+                       "</Name></Option></Options></Root>"),
+        QStringLiteral("<ItemData xmlns='urn:x'><Options><Option><Name>A</Name></Option>"
+                       "</Options></ItemData>"),
+        QStringLiteral("<ItemData><Options><Option><Name>A</Name></Option></Options>"),
+        QStringLiteral("<ItemData><Options><Option><Name>&lt;Kid&apos;s&gt;</Name>"
+                       "<Value><![CDATA[a&b]]></Value></Option></Options></ItemData>"),
+    };
+    for (const QString &text : documents) {
+        std::optional<QList<QStringList>> expected;
+        if (const auto doc = XmlDocument::parse(text)) {
+            expected.emplace();
+            for (const XmlNode &option :
+                 doc->selectNodes(QStringLiteral("//ItemData/Options/Option"))) {
+                QStringList fields;
+                for (const QString &name : {QStringLiteral("Name"), QStringLiteral("Value")}) {
+                    const XmlNode field = FindChildNode(option, name);
+                    fields << (field.isNull() ? QString() : field.text());
+                }
+                expected->append(fields);
+            }
+        }
+        EXPECT_EQ(XmlDocument::readElementFields(text, {"ItemData", "Options", "Option"},
+                                                 {"Name", "Value"}),
+                  expected)
             << text.toStdString();
     }
 }
