@@ -93,7 +93,7 @@ ReviewResultsWindow::ReviewResultsWindow(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs, 1);
     layout->addLayout(buttons);
-    resize(640, 480);
+    resize(760, 520);
     setMinimumSize(480, 360);
 }
 
