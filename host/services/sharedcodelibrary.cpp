@@ -221,7 +221,47 @@ public:
                     Member([this](ArgReader &a) {
                         m_messages.ShowMessageStyle1WithMemory(a.text(0), a.text(1));
                         return Variant();
-                    }));
+                    }))
+            .method(
+                QStringLiteral("ShowSelectProductStyle"), 9, 4,
+                [dialogs = options.itemDialogs](Dispatch &, VariantList &args, Variant &result) {
+                    ArgReader a(args);
+                    qint32 vendor = a.int32(0), product = a.int32(1);
+                    QString style = a.text(2);
+                    const bool styleOnly = a.boolean(3);
+                    if (!a.ok())
+                        return a.status();
+                    const bool chosen = dialogs && dialogs->ShowSelectProductStyle(
+                                                       vendor, product, style, styleOnly);
+                    // By reference: the caller reads the choice from its arguments.
+                    if (chosen) {
+                        args[0] = MakeInt32(vendor);
+                        args[1] = MakeInt32(product);
+                        args[2] = style;
+                    }
+                    result = MakeBool(chosen);
+                    return Status();
+                })
+            .method(
+                QStringLiteral("ShowEditProductItem"), 10, 6,
+                [dialogs = options.itemDialogs](Dispatch &, VariantList &args, Variant &result) {
+                    ArgReader a(args);
+                    qint32 product = a.int32(0);
+                    QString style = a.text(1), item = a.text(2), priceCost = a.text(3);
+                    const qint32 mode = a.int32(5);
+                    if (!a.ok())
+                        return a.status();
+                    const bool edited = dialogs && dialogs->ShowEditProductItem(
+                                                       product, style, item, priceCost, mode);
+                    if (edited) {
+                        args[0] = MakeInt32(product);
+                        args[1] = style;
+                        args[2] = item;
+                        args[3] = priceCost;
+                    }
+                    result = MakeBool(edited);
+                    return Status();
+                });
     }
 
 private:

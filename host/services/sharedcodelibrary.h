@@ -8,11 +8,13 @@
 //          GetVendorName
 //   Options.GetCompanyOption
 //   ShowMessageStyle1, ShowMessageStyle1WithMemory
+//   ShowSelectProductStyle, ShowEditProductItem (through the item dialogs given, else false)
 // Failing statements give no document, the default or the empty text, with the reason on
 // standard error (logging category "zeltpc5.host.sql").
 #pragma once
 
 #include "host/database/database.h"
+#include "host/dialogs/itemdialogs.h"
 #include "host/services/messages.h"
 
 #include <zeltpc5/dispatch.h>
@@ -29,6 +31,8 @@ struct ServiceOptions
     QString messageSettingsFile;
     // How messages reach the user; null: message boxes, or standard error without a GUI.
     std::shared_ptr<MessagePresenter> messagePresenter;
+    // The item dialogs; null: the component's requests for them answer false.
+    std::shared_ptr<ItemDialogs> itemDialogs;
 };
 
 // The product folder in effect when none is given.
