@@ -57,6 +57,7 @@ const std::vector<Command> &Commands();
 void AddDatabaseCommands(std::vector<Command> &commands);
 void AddQuoteCommands(std::vector<Command> &commands);
 void AddToolCommands(std::vector<Command> &commands);
+void AddDesktopCommands(std::vector<Command> &commands);
 
 // The global option --db.
 QCommandLineOption DatabaseOption();

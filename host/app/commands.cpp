@@ -42,6 +42,7 @@ const std::vector<Command> &Commands()
         AddDatabaseCommands(c);
         AddQuoteCommands(c);
         AddToolCommands(c);
+        AddDesktopCommands(c);
         return c;
     }();
     return commands;

@@ -13,7 +13,7 @@
 
 namespace zeltpc5::host::app {
 
-DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error)
+DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error, ServiceOptions options)
 {
     RegisterReferenceEngines();
     // The module that ships beside the program is the one this program was built with; a
@@ -36,7 +36,7 @@ DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error)
         *error = QStringLiteral("cannot create zeltpc5.Library: %1").arg(status.toString());
         return {};
     }
-    const DispatchPtr services = CreateSharedCodeLibrary(std::move(db));
+    const DispatchPtr services = CreateSharedCodeLibrary(std::move(db), std::move(options));
     status = Call(library, u"Initialize", {MakeObject(services)}).status;
     if (!status.ok()) {
         *error = QStringLiteral("Library.Initialize failed: %1").arg(status.toString());

@@ -5,6 +5,7 @@
 
 #include "host/database/database.h"
 #include "host/database/quotestore.h"
+#include "host/services/sharedcodelibrary.h"
 
 #include <zeltpc5/dispatch.h>
 
@@ -18,7 +19,9 @@ namespace zeltpc5::host::app {
 
 // A Library initialised with the service object over the database; nothing (and the reason
 // in error) when the component cannot be created.
-DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error);
+// The service object gets the options given (item dialogs, message presenter, ...).
+DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error,
+                          ServiceOptions options = {});
 
 // A fresh engine ("CreateReplaceEngine", ...) holding the quote lines.
 DispatchPtr LoadEngine(const DispatchPtr &library, QStringView create,

@@ -104,7 +104,11 @@ int main(int argc, char **argv)
         out << "zeltpc5-host " << QCoreApplication::applicationVersion() << Qt::endl;
         return 0;
     }
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    // With a desktop and nothing asked for, the quote window opens.
+    if (positional.isEmpty() && !parser.isSet(help) && qobject_cast<QApplication *>(app.get()) &&
+        !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        positional << QStringLiteral("gui");
     if (parser.isSet(help) || positional.isEmpty()) {
         const QString options = parser.helpText();
         (parser.isSet(help) ? out : err)

@@ -1,0 +1,271 @@
+#include "host/app/quoteworkbench.h"
+
+#include "host/app/component.h"
+#include "host/dialogs/desktopitemdialogs.h"
+#include "host/productengine/productfile.h"
+#include "host/services/sharedcodelibrary.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QXmlStreamReader>
+
+namespace zeltpc5::host::app {
+
+namespace {
+
+// The options of an item document by name (names as written).
+QHash<QString, QString> itemOptions(const QString &itemXml)
+{
+    QHash<QString, QString> options;
+    QXmlStreamReader xml(itemXml);
+    QString name, value, *field = nullptr;
+    int depth = 0, optionDepth = -1;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            if (xml.name() == u"Option" && optionDepth < 0) {
+                optionDepth = depth;
+                name.clear();
+                value.clear();
+            } else if (depth == optionDepth + 1) {
+                field = xml.name() == u"Name" ? &name : xml.name() == u"Value" ? &value : nullptr;
+            }
+            break;
+        case QXmlStreamReader::Characters:
+            if (field)
+                *field += xml.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (depth == optionDepth + 1)
+                field = nullptr;
+            if (depth == optionDepth) {
+                options.insert(name, value);
+                optionDepth = -1;
+            }
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return options;
+}
+
+} // namespace
+
+QuoteWorkbench::QuoteWorkbench(std::shared_ptr<Database> db,
+                               std::shared_ptr<MessagePresenter> messages)
+    : m_db(std::move(db))
+{
+    m_dialogContext = std::make_shared<ItemDialogContext>();
+    m_dialogContext->db = m_db;
+    m_dialogContext->productDirectory = DefaultProductDirectory();
+    ServiceOptions options;
+    options.itemDialogs = std::make_shared<DesktopItemDialogs>(m_dialogContext);
+    options.messagePresenter = std::move(messages);
+    m_library = OpenComponent(m_db, &m_error, options);
+    m_dialogContext->library = m_library;
+}
+
+QuoteWorkbench::~QuoteWorkbench()
+{
+    // The dialogs hold the library, which holds the service object, which holds the dialogs.
+    m_dialogContext->library = {};
+    if (m_library)
+        Call(m_library, u"PreTerminate");
+}
+
+std::vector<QuoteSummary> QuoteWorkbench::quotes() const
+{
+    return QuoteStore(*m_db).quotes();
+}
+
+std::vector<QuoteLineRow> QuoteWorkbench::lines(int quoteID) const
+{
+    std::vector<QuoteLineRow> rows;
+    for (const QuoteLine &line : QuoteStore(*m_db).lines(quoteID)) {
+        QuoteLineRow row;
+        row.line = line;
+        row.productStyle = line.productName.isEmpty()
+                               ? line.style
+                               : QStringLiteral("%1 / %2").arg(line.productName, line.style);
+        const QHash<QString, QString> options = itemOptions(line.itemXML);
+        row.location = options.value(QStringLiteral("Room Location"));
+        const QString width =
+            options.value(QStringLiteral("Width"), options.value(QStringLiteral("Overall Width")));
+        const QString height = options.value(QStringLiteral("Height"));
+        if (!width.isEmpty() || !height.isEmpty())
+            row.dimensions = QStringLiteral("%1 x %2").arg(width, height);
+        bool ok = false;
+        row.unitPrice = UnitPriceOf(line.priceCostXML).toDouble(&ok);
+        if (!ok)
+            row.unitPrice = 0;
+        row.lineTotal = row.unitPrice * line.quantity;
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+OptionChoices QuoteWorkbench::optionChoices(const std::vector<QuoteLine> &selected) const
+{
+    OptionChoices choices;
+    QSet<int> seen;
+    const QDir folder(m_dialogContext->productDirectory);
+    for (const QuoteLine &line : selected) {
+        if (seen.contains(line.productID))
+            continue;
+        seen.insert(line.productID);
+        const ResultSet file = m_db->select(
+            QStringLiteral("SELECT ProductFile FROM Products WHERE ID = ?"), {line.productID});
+        if (file.rows.empty() || file.rows.front().value(0).toString().isEmpty())
+            continue;
+        const ProductFileResult loaded =
+            LoadProductFile(folder.absoluteFilePath(file.rows.front().value(0).toString()));
+        if (!loaded.product)
+            continue;
+        for (const OptionDefinition &option : loaded.product->options) {
+            if (option.type == OptionType::Computed || option.type == OptionType::Heading ||
+                !option.visible)
+                continue;
+            if (!choices.names.contains(option.name))
+                choices.names << option.name;
+            QStringList &values = choices.values[option.name];
+            for (const QString &choice : option.choices) {
+                if (!values.contains(choice))
+                    values << choice;
+            }
+        }
+    }
+    return choices;
+}
+
+QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList &uniqueIDs,
+                                                  QStringView show, const VariantList &arguments)
+{
+    Outcome outcome;
+    if (!isOpen() || uniqueIDs.isEmpty()) {
+        outcome.message = isOpen() ? QStringLiteral("Select the lines to change first.") : m_error;
+        return outcome;
+    }
+    const std::vector<QuoteLine> lines = QuoteStore(*m_db).lines(quoteID);
+    const DispatchPtr engine = LoadEngine(m_library, u"CreateReplaceEngine", lines);
+    VariantList args = arguments;
+    args.append(uniqueIDs.join(QLatin1Char('|')));
+    const CallResult run = Call(engine, show, args);
+    outcome.ran = run.ok() && ToBool(run.value).value_or(false);
+    if (!outcome.ran) {
+        outcome.message = run.ok()
+                              ? QStringLiteral("The change was cancelled; nothing was written.")
+                              : QStringLiteral("The change failed: ") + run.status.toString();
+        Call(engine, u"PreTerminate");
+        return outcome;
+    }
+    outcome.accepted = ToBool(Call(engine, u"ShowReplaceReview").value).value_or(false);
+    if (!outcome.accepted) {
+        outcome.message = QStringLiteral("The change was not accepted; nothing was written.");
+        Call(engine, u"PreTerminate");
+        return outcome;
+    }
+    // The lines whose documents, product or style changed, and how they were before.
+    std::vector<QuoteLine> changed, before;
+    const auto field = [&](int i, const char *key) {
+        return ToText(Call(engine, u"GetLineData", {MakeInt16(qint16(i)), QString::fromLatin1(key)})
+                          .value)
+            .value_or(QString());
+    };
+    for (int i = 0; i < int(lines.size()); ++i) {
+        QuoteLine l = lines[size_t(i)];
+        QuoteLine n = l;
+        n.productID = field(i, "newproductid").toInt();
+        n.style = field(i, "newstyle");
+        n.itemXML = field(i, "newitemxml");
+        n.priceCostXML = field(i, "newpricecostxml");
+        if (n.itemXML.isEmpty() || n.priceCostXML.isEmpty())
+            continue; // never wipe a line's documents
+        if (n.productID == l.productID && n.style == l.style && n.itemXML == l.itemXML &&
+            n.priceCostXML == l.priceCostXML)
+            continue;
+        changed.push_back(n);
+        before.push_back(l);
+    }
+    Call(engine, u"PreTerminate");
+    try {
+        outcome.written = QuoteStore(*m_db).updateLines(changed);
+    } catch (const DatabaseError &e) {
+        outcome.message = QStringLiteral("Nothing was written: ") + e.message();
+        return outcome;
+    }
+    if (outcome.written > 0)
+        m_undo = before;
+    outcome.message = QStringLiteral("%1 line(s) changed.").arg(outcome.written);
+    return outcome;
+}
+
+QuoteWorkbench::Outcome QuoteWorkbench::changeOptionValues(int quoteID, const QStringList &ids,
+                                                           const QStringList &names,
+                                                           const QStringList &values)
+{
+    return runChange(quoteID, ids, u"ShowChangeOptionValue",
+                     {names.join(QLatin1Char('|')), values.join(QLatin1Char('|'))});
+}
+
+QuoteWorkbench::Outcome QuoteWorkbench::changeProductStyle(int quoteID, const QStringList &ids,
+                                                           qint32 vendorID, qint32 productID,
+                                                           const QString &style,
+                                                           const QStringList &names,
+                                                           const QStringList &values)
+{
+    if (names.isEmpty())
+        return runChange(quoteID, ids, u"ShowChangeProductStyle",
+                         {MakeInt32(vendorID), MakeInt32(productID), style});
+    return runChange(quoteID, ids, u"ShowChangeProductStyleAndOptions",
+                     {MakeInt32(vendorID), MakeInt32(productID), style,
+                      names.join(QLatin1Char('|')), values.join(QLatin1Char('|'))});
+}
+
+QuoteWorkbench::Outcome QuoteWorkbench::changeDiscount(int quoteID, const QStringList &ids,
+                                                       qint16 whatToChange, const QString &value)
+{
+    return runChange(quoteID, ids, u"ShowChangeDiscount", {MakeInt16(whatToChange), value});
+}
+
+QuoteWorkbench::Outcome QuoteWorkbench::reviewItems(int quoteID, const QStringList &ids)
+{
+    Outcome outcome;
+    if (!isOpen() || ids.isEmpty()) {
+        outcome.message = isOpen() ? QStringLiteral("Select the lines to review first.") : m_error;
+        return outcome;
+    }
+    const DispatchPtr engine =
+        LoadEngine(m_library, u"CreateItemReviewEngine", QuoteStore(*m_db).lines(quoteID));
+    const CallResult run = Call(engine, u"ShowReviewItems", {ids.join(QLatin1Char('|'))});
+    outcome.ran = run.ok() && ToBool(run.value).value_or(false);
+    if (outcome.ran)
+        Call(engine, u"ShowReviewResults");
+    Call(engine, u"PreTerminate");
+    outcome.message = outcome.ran ? QStringLiteral("Review finished.")
+                                  : QStringLiteral("The review was cancelled.");
+    return outcome;
+}
+
+QuoteWorkbench::Outcome QuoteWorkbench::undo()
+{
+    Outcome outcome;
+    if (m_undo.empty()) {
+        outcome.message = QStringLiteral("There is nothing to undo.");
+        return outcome;
+    }
+    try {
+        outcome.written = QuoteStore(*m_db).updateLines(m_undo);
+    } catch (const DatabaseError &e) {
+        outcome.message = QStringLiteral("Nothing was restored: ") + e.message();
+        return outcome;
+    }
+    outcome.ran = outcome.accepted = true;
+    m_undo.clear();
+    outcome.message = QStringLiteral("%1 line(s) restored.").arg(outcome.written);
+    return outcome;
+}
+
+} // namespace zeltpc5::host::app

@@ -1,0 +1,157 @@
+// The quote window's workbench against a demo company in a temporary database, with the
+// component in this process: a bulk change is reviewed, accepted, written and undone.
+#include "host/app/quotewindow.h"
+#include "host/app/quoteworkbench.h"
+#include "host/database/seed.h"
+
+#include "engine/engines.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace zeltpc5;
+using namespace zeltpc5::host;
+using namespace zeltpc5::host::app;
+
+namespace {
+
+struct DemoCompany
+{
+    QTemporaryDir dir;
+    std::shared_ptr<Database> db;
+    int quote = 0;
+
+    DemoCompany()
+    {
+        RegisterComponentClasses();
+        db = Database::open(
+            ConnectionSettings::sqliteFile(dir.filePath(QStringLiteral("company.db"))),
+            OpenMode::CreateIfMissing);
+        SeedDemoCompany(*db);
+        quote = QuoteStore(*db).quote(QStringLiteral("Q-1001"))->id;
+    }
+    std::vector<QuoteLine> lines() const { return QuoteStore(*db).lines(quote); }
+};
+
+// Answers the next modal window of that name with the button of that name. The review
+// window opens only after the progress window's run, which lets events through on the same
+// thread: so a timer looks now and then instead of a wait that would hold the run up.
+void answerWindow(const QString &window, const QString &button)
+{
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, window, button] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w || w->objectName() != window)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        w->findChild<QPushButton *>(button)->click();
+    });
+    poll->start(20);
+}
+
+// The host's messages, noted instead of shown.
+class NotedMessages : public MessagePresenter
+{
+public:
+    bool present(const QString &heading, const QString &, bool) override
+    {
+        headings << heading;
+        return false;
+    }
+    QStringList headings;
+};
+
+} // namespace
+
+TEST(QuoteWorkbench, anAcceptedChangeIsWrittenAndUndoneByteForByte)
+{
+    DemoCompany company;
+    auto messages = std::make_shared<NotedMessages>();
+    QuoteWorkbench bench(company.db, messages);
+    ASSERT_TRUE(bench.isOpen()) << bench.error().toStdString();
+    const auto before = company.lines();
+    ASSERT_EQ(before.size(), 12u);
+
+    answerWindow(QStringLiteral("frmReplaceReview"), QStringLiteral("cmdOK"));
+    const auto outcome =
+        bench.changeOptionValues(company.quote, {before[0].uniqueID}, {QStringLiteral("Mount")},
+                                 {QStringLiteral("Outside")});
+    EXPECT_TRUE(outcome.ran);
+    EXPECT_TRUE(outcome.accepted);
+    EXPECT_EQ(outcome.written, 1);
+    EXPECT_EQ(messages->headings.value(0), QStringLiteral("Notice"));
+    const auto after = company.lines();
+    EXPECT_NE(after[0].itemXML, before[0].itemXML);
+    EXPECT_TRUE(after[0].itemXML.contains(QLatin1String("<Value>Outside</Value>")));
+    EXPECT_NE(after[0].priceCostXML, before[0].priceCostXML);
+    for (size_t i = 1; i < after.size(); ++i)
+        EXPECT_EQ(after[i].itemXML, before[i].itemXML) << "line " << i + 1;
+
+    ASSERT_TRUE(bench.canUndo());
+    EXPECT_EQ(bench.undo().written, 1);
+    const auto undone = company.lines();
+    EXPECT_EQ(undone[0].itemXML, before[0].itemXML);
+    EXPECT_EQ(undone[0].priceCostXML, before[0].priceCostXML);
+    EXPECT_EQ(undone[0].style, before[0].style);
+    EXPECT_FALSE(bench.canUndo());
+}
+
+TEST(QuoteWorkbench, aRejectedReviewWritesNothing)
+{
+    DemoCompany company;
+    QuoteWorkbench bench(company.db, std::make_shared<NotedMessages>());
+    ASSERT_TRUE(bench.isOpen()) << bench.error().toStdString();
+    const auto before = company.lines();
+    answerWindow(QStringLiteral("frmReplaceReview"), QStringLiteral("cmdCancel"));
+    const auto outcome =
+        bench.changeOptionValues(company.quote, {before[0].uniqueID, before[1].uniqueID},
+                                 {QStringLiteral("Mount")}, {QStringLiteral("Outside")});
+    EXPECT_TRUE(outcome.ran);
+    EXPECT_FALSE(outcome.accepted);
+    EXPECT_EQ(outcome.written, 0);
+    const auto after = company.lines();
+    for (size_t i = 0; i < after.size(); ++i)
+        EXPECT_EQ(after[i].itemXML, before[i].itemXML) << "line " << i + 1;
+    EXPECT_FALSE(bench.canUndo());
+}
+
+TEST(QuoteWorkbench, offersTheSelectedProductsOptionsAndListsLines)
+{
+    DemoCompany company;
+    QuoteWorkbench bench(company.db);
+    const auto lines = company.lines();
+    const OptionChoices choices = bench.optionChoices({lines[0]});
+    EXPECT_TRUE(choices.names.contains(QStringLiteral("Mount")));
+    EXPECT_TRUE(choices.values.value(QStringLiteral("Mount")).contains(QStringLiteral("Outside")));
+    const auto rows = bench.lines(company.quote);
+    ASSERT_EQ(rows.size(), 12u);
+    EXPECT_EQ(rows[0].productStyle, QStringLiteral("Roller Shade / Standard"));
+    EXPECT_EQ(rows[0].dimensions, QStringLiteral("36 1/2 x 60"));
+    EXPECT_DOUBLE_EQ(rows[0].lineTotal, 2 * 144.48);
+}
+
+TEST(QuoteWindow, listsQuotesAndEnablesToolsForSelectedLines)
+{
+    DemoCompany company;
+    QuoteWindow window(company.db);
+    auto *quotes = window.findChild<QTreeWidget *>(QStringLiteral("lstQuotes"));
+    auto *lines = window.findChild<QTreeWidget *>(QStringLiteral("lstLines"));
+    ASSERT_NE(quotes, nullptr);
+    EXPECT_EQ(quotes->topLevelItemCount(), 2);
+    EXPECT_EQ(window.currentQuote(), company.quote);
+    EXPECT_EQ(lines->topLevelItemCount(), 12);
+    auto *change = window.findChild<QAction *>(QStringLiteral("actChangeOption"));
+    EXPECT_FALSE(change->isEnabled());
+    lines->topLevelItem(2)->setSelected(true);
+    EXPECT_TRUE(change->isEnabled());
+    EXPECT_EQ(window.selectedLineIDs(), QStringList{company.lines()[2].uniqueID});
+    EXPECT_FALSE(window.findChild<QAction *>(QStringLiteral("actUndo"))->isEnabled());
+}
