@@ -153,6 +153,13 @@ QuoteWindow::QuoteWindow(std::shared_ptr<Database> db, QWidget *parent) : QMainW
     compare->setEnabled(false);
     tool(QStringLiteral("Review items..."), QStringLiteral("actReview"),
          QKeySequence(Qt::CTRL | Qt::Key_6), &QuoteWindow::reviewItems);
+    QAction *editItem = tool(QStringLiteral("Edit item..."), QStringLiteral("actEditItem"),
+                             QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
+                                 const QStringList ids = selectedLineIDs();
+                                 if (!ids.isEmpty())
+                                     report(m_workbench->editItem(currentQuote(), ids.front()));
+                             });
+    connect(m_lines, &QTreeWidget::itemDoubleClicked, editItem, &QAction::trigger);
 
     m_database = new QLabel(this);
     statusBar()->addPermanentWidget(m_database);

@@ -2,12 +2,15 @@
 
 #include "host/app/component.h"
 #include "host/dialogs/desktopitemdialogs.h"
+#include "host/dialogs/itemeditor.h"
 #include "host/productengine/productfile.h"
 #include "host/services/sharedcodelibrary.h"
 
 #include <QDir>
+
 #include <QLocale>
 #include <QXmlStreamReader>
+#include <algorithm>
 
 namespace zeltpc5::host::app {
 
@@ -246,6 +249,37 @@ QuoteWorkbench::Outcome QuoteWorkbench::reviewItems(int quoteID, const QStringLi
     Call(engine, u"PreTerminate");
     outcome.message = outcome.ran ? QStringLiteral("Review finished.")
                                   : QStringLiteral("The review was cancelled.");
+    return outcome;
+}
+
+QuoteWorkbench::Outcome QuoteWorkbench::editItem(int quoteID, const QString &uniqueID)
+{
+    Outcome outcome;
+    const std::vector<QuoteLine> lines = QuoteStore(*m_db).lines(quoteID);
+    const auto it = std::find_if(lines.begin(), lines.end(),
+                                 [&](const QuoteLine &l) { return l.uniqueID == uniqueID; });
+    if (!isOpen() || it == lines.end()) {
+        outcome.message = isOpen() ? QStringLiteral("Select the line to edit first.") : m_error;
+        return outcome;
+    }
+    QuoteLine edited = *it;
+    qint32 product = edited.productID;
+    outcome.accepted = EditProductItem(*m_dialogContext, product, edited.style, edited.itemXML,
+                                       edited.priceCostXML, 0);
+    outcome.ran = true;
+    if (!outcome.accepted) {
+        outcome.message = QStringLiteral("The item was not changed.");
+        return outcome;
+    }
+    edited.productID = product;
+    try {
+        outcome.written = QuoteStore(*m_db).updateLines({edited});
+    } catch (const DatabaseError &e) {
+        outcome.message = QStringLiteral("Nothing was written: ") + e.message();
+        return outcome;
+    }
+    m_undo = {*it};
+    outcome.message = QStringLiteral("Line %1 changed.").arg(it->line);
     return outcome;
 }
 

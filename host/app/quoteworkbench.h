@@ -76,6 +76,8 @@ public:
                                const QStringList &names = {}, const QStringList &values = {});
     Outcome changeDiscount(int quoteID, const QStringList &uniqueIDs, qint16 whatToChange,
                            const QString &value);
+    // One line in the host's item editor; OK writes the edited, re-priced line.
+    Outcome editItem(int quoteID, const QString &uniqueID);
     // The item review with its results window; writes nothing.
     Outcome reviewItems(int quoteID, const QStringList &uniqueIDs);
 

@@ -155,3 +155,27 @@ TEST(QuoteWindow, listsQuotesAndEnablesToolsForSelectedLines)
     EXPECT_EQ(window.selectedLineIDs(), QStringList{company.lines()[2].uniqueID});
     EXPECT_FALSE(window.findChild<QAction *>(QStringLiteral("actUndo"))->isEnabled());
 }
+
+TEST(QuoteWorkbench, anEditedItemIsWrittenAndCanBeUndone)
+{
+    DemoCompany company;
+    QuoteWorkbench bench(company.db, std::make_shared<NotedMessages>());
+    ASSERT_TRUE(bench.isOpen()) << bench.error().toStdString();
+    const auto before = company.lines();
+
+    answerWindow(QStringLiteral("frmEditProductItem"), QStringLiteral("cmdCancel"));
+    EXPECT_FALSE(bench.editItem(company.quote, before[0].uniqueID).accepted);
+    EXPECT_EQ(company.lines()[0].priceCostXML, before[0].priceCostXML);
+    EXPECT_FALSE(bench.canUndo());
+
+    // OK re-prices the line through the component and writes it.
+    answerWindow(QStringLiteral("frmEditProductItem"), QStringLiteral("cmdOK"));
+    const auto outcome = bench.editItem(company.quote, before[0].uniqueID);
+    EXPECT_TRUE(outcome.accepted);
+    EXPECT_EQ(outcome.written, 1);
+    EXPECT_NE(company.lines()[0].priceCostXML, before[0].priceCostXML);
+    ASSERT_TRUE(bench.canUndo());
+    bench.undo();
+    EXPECT_EQ(company.lines()[0].priceCostXML, before[0].priceCostXML);
+    EXPECT_EQ(company.lines()[0].itemXML, before[0].itemXML);
+}
