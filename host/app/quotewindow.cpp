@@ -102,6 +102,8 @@ QuoteWindow::QuoteWindow(std::shared_ptr<Database> db, QWidget *parent) : QMainW
                   QStringLiteral("Location"), QStringLiteral("Size"), QStringLiteral("Unit Price"),
                   QStringLiteral("Line Total")},
                  QStringLiteral("lstLines"), this);
+    m_quotes->header()->setStretchLastSection(false);
+    m_quotes->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_lines->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_lines->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_lines->header()->setSectionResizeMode(2, QHeaderView::Stretch);
@@ -110,6 +112,7 @@ QuoteWindow::QuoteWindow(std::shared_ptr<Database> db, QWidget *parent) : QMainW
     splitter->addWidget(m_quotes);
     splitter->addWidget(m_lines);
     splitter->setStretchFactor(1, 3);
+    splitter->setSizes({160, 440});
     setCentralWidget(splitter);
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -198,7 +201,7 @@ void QuoteWindow::refresh()
         if (q.id == current || (current == 0 && m_quotes->topLevelItemCount() == 1))
             m_quotes->setCurrentItem(item);
     }
-    for (int c = 0; c < m_quotes->columnCount(); ++c)
+    for (int c : {0, 2, 3, 4})
         m_quotes->resizeColumnToContents(c);
     showLines();
 }
