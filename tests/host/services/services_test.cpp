@@ -386,3 +386,80 @@ TEST_F(ServicesTest, shouldShowAMessageBoxWithADontShowAgainBox)
     Call(host, u"ShowMessageStyle1WithMemory", {QStringLiteral("Notice"), QStringLiteral("Body")});
     EXPECT_EQ(boxes, 2);
 }
+
+namespace {
+
+// Item dialogs that answer with a fixed choice, or decline.
+struct ScriptedDialogs : ItemDialogs
+{
+    bool ShowSelectProductStyle(qint32 &vendorID, qint32 &productID, QString &style,
+                                bool styleOnly) override
+    {
+        asked << QStringLiteral("select %1 %2 %3 %4")
+                     .arg(vendorID)
+                     .arg(productID)
+                     .arg(style)
+                     .arg(styleOnly);
+        if (!confirm)
+            return false;
+        vendorID = 2;
+        productID = 3;
+        style = QStringLiteral("Single Cell");
+        return true;
+    }
+    bool ShowEditProductItem(qint32 &productID, QString &style, QString &itemXML,
+                             QString &priceCostXML, qint32 mode) override
+    {
+        asked << QStringLiteral("edit %1 %2 %3").arg(productID).arg(style).arg(mode);
+        if (!confirm)
+            return false;
+        itemXML = QStringLiteral("<ItemData/>");
+        priceCostXML = QStringLiteral("<PriceCostData/>");
+        return true;
+    }
+    QStringList asked;
+    bool confirm = true;
+};
+
+} // namespace
+
+// The component reads the user's choice from its by-reference arguments: written on OK, left
+// alone on Cancel, and false without dialogs at all.
+TEST_F(ServicesTest, itemDialogsAnswerThroughTheArguments)
+{
+    auto dialogs = std::make_shared<ScriptedDialogs>();
+    ServiceOptions options;
+    options.itemDialogs = dialogs;
+    const DispatchPtr withDialogs = CreateSharedCodeLibrary(db, options);
+
+    VariantList select{MakeInt32(1), MakeInt32(1), QStringLiteral("Standard"), MakeBool(false)};
+    Variant result;
+    ASSERT_TRUE(
+        CallByName(withDialogs, u"ShowSelectProductStyle", CallType::Method, select, &result).ok());
+    EXPECT_EQ(ToBool(result), true);
+    EXPECT_EQ(ToInt32(select[0]), 2);
+    EXPECT_EQ(ToInt32(select[1]), 3);
+    EXPECT_EQ(ToText(select[2]), QStringLiteral("Single Cell"));
+    EXPECT_EQ(dialogs->asked.value(0), QStringLiteral("select 1 1 Standard 0"));
+
+    dialogs->confirm = false;
+    VariantList edit{MakeInt32(1),           QStringLiteral("Standard"),
+                     QStringLiteral("<a/>"), QStringLiteral("<b/>"),
+                     MakeObject({}),         MakeInt32(54)};
+    ASSERT_TRUE(
+        CallByName(withDialogs, u"ShowEditProductItem", CallType::Method, edit, &result).ok());
+    EXPECT_EQ(ToBool(result), false);
+    EXPECT_EQ(ToText(edit[2]), QStringLiteral("<a/>"));
+    EXPECT_EQ(ToText(edit[3]), QStringLiteral("<b/>"));
+    EXPECT_EQ(dialogs->asked.value(1), QStringLiteral("edit 1 Standard 54"));
+
+    dialogs->confirm = true;
+    ASSERT_TRUE(
+        CallByName(withDialogs, u"ShowEditProductItem", CallType::Method, edit, &result).ok());
+    EXPECT_EQ(ToBool(result), true);
+    EXPECT_EQ(ToText(edit[2]), QStringLiteral("<ItemData/>"));
+
+    // The service object of the fixture has no dialogs.
+    ASSERT_TRUE(CallByName(scl, u"ShowSelectProductStyle", CallType::Method, select, &result).ok());
+    EXPECT_EQ(ToBool(result), false);
+}
