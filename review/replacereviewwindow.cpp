@@ -6,11 +6,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -41,14 +39,11 @@ QLabel *textLabel(const QString &text, const QString &name, QWidget *parent)
 
 } // namespace
 
-ReplaceReviewWindow::ReplaceReviewWindow(QWidget *parent) : QDialog(parent)
+ReplaceReviewWindow::ReplaceReviewWindow(QWidget *parent) : ReportWindow(parent)
 {
     setObjectName(WindowName);
     setWindowTitle(QStringLiteral("Replace Review"));
     setFont(QFont(QStringLiteral("Verdana"), 9));
-    setWindowFlags((windowFlags() & ~Qt::WindowContextHelpButtonHint) |
-                   Qt::WindowMaximizeButtonHint);
-    setModal(true);
 
     m_grid = new ReportGrid(this);
     m_grid->setObjectName(QStringLiteral("rptItems"));
@@ -98,20 +93,7 @@ ReplaceReviewWindow::ReplaceReviewWindow(QWidget *parent) : QDialog(parent)
     m_showUnaffected->setChecked(false);
     connect(m_showUnaffected, &QCheckBox::toggled, this, [this] { showUnaffectedRows(); });
 
-    m_more = new QPushButton(QStringLiteral("More commands"), this);
-    m_more->setObjectName(QStringLiteral("cmdMore"));
-    m_moreMenu = new QMenu(QStringLiteral("More"), this);
-    m_moreMenu->setObjectName(QStringLiteral("mnuMore"));
-    QAction *print = m_moreMenu->addAction(QStringLiteral("Print List..."));
-    print->setObjectName(QStringLiteral("mnuPrint"));
-    QAction *save = m_moreMenu->addAction(QStringLiteral("Save List..."));
-    save->setObjectName(QStringLiteral("mnuSave"));
-    connect(m_more, &QPushButton::clicked, this, [this] {
-        // At the button's left edge, directly below it.
-        m_moreMenu->popup(m_more->mapToGlobal(QPoint(0, m_more->height())));
-    });
-    connect(print, &QAction::triggered, this, [this] { ShowPrintPreview(*m_grid); });
-    connect(save, &QAction::triggered, this, [this] { saveList(); });
+    QPushButton *more = createMoreCommands(m_grid);
 
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
@@ -134,7 +116,7 @@ ReplaceReviewWindow::ReplaceReviewWindow(QWidget *parent) : QDialog(parent)
     notes->addWidget(m_showUnaffected);
     below->addLayout(notes, 1);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(m_more);
+    buttons->addWidget(more);
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
@@ -157,20 +139,8 @@ void ReplaceReviewWindow::Initialize(const ReplaceReviewSource &source, Dispatch
     m_engine = std::move(keepAlive);
 }
 
-void ReplaceReviewWindow::showEvent(QShowEvent *event)
+void ReplaceReviewWindow::firstActivation()
 {
-    QDialog::showEvent(event);
-    if (!m_activated) {
-        m_activated = true;
-        // Queued, so the window is up and has painted before the list is filled and the
-        // messages appear over it.
-        QMetaObject::invokeMethod(this, &ReplaceReviewWindow::activate, Qt::QueuedConnection);
-    }
-}
-
-void ReplaceReviewWindow::activate()
-{
-    QCoreApplication::processEvents();
     fill(); // the fill applies the show-unaffected rule itself
     m_model.ShowMessages(m_source.host);
 }
@@ -189,15 +159,6 @@ void ReplaceReviewWindow::showUnaffectedRows()
     for (int i = 0; i < model->recordCount() && i < int(rows.size()); ++i)
         model->record(i)->setVisible(ReplaceReviewModel::IsShown(rows[size_t(i)], show));
     m_grid->Populate();
-}
-
-void ReplaceReviewWindow::saveList()
-{
-    if (!m_fileDialog) {
-        m_fileDialog = new QFileDialog(this);
-        m_fileDialog->setObjectName(QStringLiteral("CommonDialog1"));
-    }
-    SaveGridAsText(*m_fileDialog, *m_grid, QString(), true, false);
 }
 
 void ReplaceReviewWindow::done(int result)
@@ -222,13 +183,7 @@ void FillReplaceReviewGrid(ReportGrid &grid, const ReplaceReviewModel &model, bo
         newPrice.setCaption(row.newPriceText);
         if (row.newPriceDiffers)
             newPrice.setForeground(green);
-        for (const QString &change : row.changes) {
-            ReportRecord *child = record->AddChild();
-            child->AddItem();
-            child->AddItem();
-            child->AddItem();
-            child->AddItem(change);
-        }
+        AddChildTexts(record, DetailsColumn, row.changes);
         record->setVisible(ReplaceReviewModel::IsShown(row, showUnaffected));
     }
     // Only the first row starts expanded.

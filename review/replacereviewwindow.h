@@ -5,21 +5,17 @@
 
 #include "review/replacereviewmodel.h"
 #include "ui/imagemanager.h"
+#include "ui/reportwindow.h"
 
 #include <zeltpc5/dispatch.h>
 
-#include <QDialog>
-
 class QCheckBox;
-class QFileDialog;
-class QMenu;
-class QPushButton;
 
 namespace zeltpc5 {
 
 class ReportGrid;
 
-class ReplaceReviewWindow : public QDialog
+class ReplaceReviewWindow : public ReportWindow
 {
     Q_OBJECT
 public:
@@ -37,13 +33,11 @@ public:
     void done(int result) override;
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    void firstActivation() override;
 
 private:
-    void activate();
     void fill();
     void showUnaffectedRows();
-    void saveList();
 
     ReplaceReviewModel m_model;
     ReplaceReviewSource m_source;
@@ -51,11 +45,7 @@ private:
     ImageManager m_icons;
     ReportGrid *m_grid;
     QCheckBox *m_showUnaffected;
-    QPushButton *m_more;
-    QMenu *m_moreMenu;
-    QFileDialog *m_fileDialog = nullptr;
     bool m_cancelled = true;
-    bool m_activated = false;
 };
 
 // Puts the model's rows into a grid set up with the review's columns: one record per line,

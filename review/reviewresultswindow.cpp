@@ -5,9 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeView>
@@ -22,14 +20,11 @@ enum SummaryColumn { GroupColumn, HeadingColumn, ValueColumn };
 
 } // namespace
 
-ReviewResultsWindow::ReviewResultsWindow(QWidget *parent) : QDialog(parent)
+ReviewResultsWindow::ReviewResultsWindow(QWidget *parent) : ReportWindow(parent)
 {
     setObjectName(QStringLiteral("frmReviewItemsReview"));
     setWindowTitle(QStringLiteral("Item Review Results"));
     setFont(QFont(QStringLiteral("Verdana"), 9));
-    setWindowFlags((windowFlags() & ~Qt::WindowContextHelpButtonHint) |
-                   Qt::WindowMaximizeButtonHint);
-    setModal(true);
 
     auto *tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("TabControl1"));
@@ -67,18 +62,7 @@ ReviewResultsWindow::ReviewResultsWindow(QWidget *parent) : QDialog(parent)
     m_showUnaffected->setChecked(true);
     connect(m_showUnaffected, &QCheckBox::toggled, this, [this] { showUnaffectedRows(); });
 
-    m_more = new QPushButton(QStringLiteral("More commands"), this);
-    m_more->setObjectName(QStringLiteral("cmdMore"));
-    m_moreMenu = new QMenu(QStringLiteral("More"), this);
-    m_moreMenu->setObjectName(QStringLiteral("mnuMore"));
-    QAction *print = m_moreMenu->addAction(QStringLiteral("Print List..."));
-    print->setObjectName(QStringLiteral("mnuPrint"));
-    QAction *save = m_moreMenu->addAction(QStringLiteral("Save List..."));
-    save->setObjectName(QStringLiteral("mnuSave"));
-    connect(m_more, &QPushButton::clicked, this,
-            [this] { m_moreMenu->popup(m_more->mapToGlobal(QPoint(0, m_more->height()))); });
-    connect(print, &QAction::triggered, this, [this] { ShowPrintPreview(*m_items); });
-    connect(save, &QAction::triggered, this, [this] { saveList(); });
+    QPushButton *more = createMoreCommands(m_items);
 
     auto *close = new QPushButton(QStringLiteral("Close"), this);
     close->setObjectName(QStringLiteral("cmdCancel"));
@@ -88,7 +72,7 @@ ReviewResultsWindow::ReviewResultsWindow(QWidget *parent) : QDialog(parent)
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_showUnaffected);
     buttons->addStretch();
-    buttons->addWidget(m_more);
+    buttons->addWidget(more);
     buttons->addWidget(close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs, 1);
@@ -105,18 +89,8 @@ void ReviewResultsWindow::Initialize(const ReviewResultsSource &source, Dispatch
     m_engine = std::move(keepAlive);
 }
 
-void ReviewResultsWindow::showEvent(QShowEvent *event)
+void ReviewResultsWindow::firstActivation()
 {
-    QDialog::showEvent(event);
-    if (!m_activated) {
-        m_activated = true;
-        QMetaObject::invokeMethod(this, &ReviewResultsWindow::activate, Qt::QueuedConnection);
-    }
-}
-
-void ReviewResultsWindow::activate()
-{
-    QCoreApplication::processEvents();
     m_model.Fill(m_source);
     FillReviewItemsGrid(*m_items, m_model, m_showUnaffected->isChecked());
     FillReviewSummaryGrid(*m_summary, m_model);
@@ -139,15 +113,6 @@ void ReviewResultsWindow::showUnaffectedRows()
     m_items->Populate();
 }
 
-void ReviewResultsWindow::saveList()
-{
-    if (!m_fileDialog) {
-        m_fileDialog = new QFileDialog(this);
-        m_fileDialog->setObjectName(QStringLiteral("CommonDialog1"));
-    }
-    SaveGridAsText(*m_fileDialog, *m_items, QString(), true, false);
-}
-
 void ReviewResultsWindow::done(int result)
 {
     QDialog::done(result);
@@ -164,13 +129,7 @@ void FillReviewItemsGrid(ReportGrid &grid, const ItemReviewResultsModel &model, 
         record->AddItem(row.quantity);
         record->AddItem(row.details);
         record->AddItem(row.price).setCaption(row.priceText);
-        for (const QString &result : row.results) {
-            ReportRecord *child = record->AddChild();
-            child->AddItem();
-            child->AddItem();
-            child->AddItem();
-            child->AddItem(result);
-        }
+        AddChildTexts(record, DetailsColumn, row.results);
         record->setVisible(ItemReviewResultsModel::IsShown(row, showUnaffected));
     }
     grid.Populate();

@@ -5,21 +5,17 @@
 
 #include "review/reviewresultsmodel.h"
 #include "ui/imagemanager.h"
+#include "ui/reportwindow.h"
 
 #include <zeltpc5/dispatch.h>
 
-#include <QDialog>
-
 class QCheckBox;
-class QFileDialog;
-class QMenu;
-class QPushButton;
 
 namespace zeltpc5 {
 
 class ReportGrid;
 
-class ReviewResultsWindow : public QDialog
+class ReviewResultsWindow : public ReportWindow
 {
     Q_OBJECT
 public:
@@ -34,12 +30,10 @@ public:
     void done(int result) override;
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    void firstActivation() override;
 
 private:
-    void activate();
     void showUnaffectedRows();
-    void saveList();
 
     ItemReviewResultsModel m_model;
     ReviewResultsSource m_source;
@@ -48,10 +42,6 @@ private:
     ReportGrid *m_items;
     ReportGrid *m_summary;
     QCheckBox *m_showUnaffected;
-    QPushButton *m_more;
-    QMenu *m_moreMenu;
-    QFileDialog *m_fileDialog = nullptr;
-    bool m_activated = false;
 };
 
 // The product lines and their results into a grid with the window's columns; lines without
