@@ -88,17 +88,6 @@ std::optional<OptionValues> readItemOptions(const QString &xml)
     return values;
 }
 
-std::optional<double> parseNumber(const QString &text)
-{
-    bool ok = false;
-    double value = QLocale().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 bool isYesNo(const QString &text)
 {
     static const QStringList accepted{
@@ -436,7 +425,7 @@ SetValueResult ItemEditorModel::setValue(const QString &name, const QString &val
             result.error = QStringLiteral("\"%1\" is not a measurement for %2.").arg(value, o.name);
         break;
     case OptionType::Number:
-        if (!trimmed.isEmpty() && !parseNumber(trimmed))
+        if (!trimmed.isEmpty() && !ParseOptionNumber(trimmed))
             result.error = QStringLiteral("\"%1\" is not a number for %2.").arg(value, o.name);
         break;
     case OptionType::List:

@@ -31,17 +31,6 @@ QString plainNumber(double value, const QLocale &locale)
     return l.toString(value, 'g', 12);
 }
 
-std::optional<double> parseNumber(const QString &text)
-{
-    bool ok = false;
-    double value = QLocale().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 std::optional<QString> yesNo(const QString &text)
 {
     const QString t = text.trimmed().toLower();
@@ -58,6 +47,17 @@ QString canonicalNumber(double value)
 }
 
 } // namespace
+
+std::optional<double> ParseOptionNumber(const QString &text)
+{
+    bool ok = false;
+    double value = QLocale().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
 
 std::optional<OptionField> OptionFieldNamed(QStringView name)
 {
@@ -194,11 +194,11 @@ std::optional<double> ProductSession::number(int index) const
     case OptionType::Dimension:
         return ParseDimension(value);
     case OptionType::Number:
-        return parseNumber(value);
+        return ParseOptionNumber(value);
     case OptionType::Computed:
         if (const auto d = ParseDimension(value))
             return d;
-        return parseNumber(value);
+        return ParseOptionNumber(value);
     default:
         return std::nullopt;
     }
@@ -336,7 +336,7 @@ void ProductSession::normalizeValues()
         case OptionType::Number:
             if (value.trimmed().isEmpty()) {
                 value.clear();
-            } else if (const auto n = parseNumber(value)) {
+            } else if (const auto n = ParseOptionNumber(value)) {
                 value = canonicalNumber(*n);
             } else {
                 m_errors << QStringLiteral("\"%1\" is not a number for %2.").arg(value, o.name);

@@ -13,6 +13,10 @@
 
 namespace zeltpc5::host {
 
+// A number option's value: the user's regional form, else the plain form; nothing for text
+// that is no finite number.
+std::optional<double> ParseOptionNumber(const QString &text);
+
 // Fields of an option as GetOptionData and GetOptionDataEx report them.
 enum class OptionField {
     Sequence,

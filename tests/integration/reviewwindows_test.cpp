@@ -36,6 +36,19 @@ void ExpectGolden(const QString &savedFile, const QString &goldenName)
     EXPECT_EQ(QString::fromLatin1(text), QString::fromLatin1(golden.readAll()));
 }
 
+// Opens the window over its engine, waits for its first fill, and saves its list.
+template <class Window>
+QString SaveWindowList(Window &window, const QTemporaryDir &dir)
+{
+    window.show();
+    auto *grid = window.template findChild<ReportGrid *>(QStringLiteral("rptItems"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grid->model()->recordCount() == 12; }));
+    const QString saved = dir.filePath(QStringLiteral("review.txt"));
+    EXPECT_TRUE(WriteGridText(saved, *grid, QString(), true, false));
+    window.reject();
+    return saved;
+}
+
 } // namespace
 
 TEST(ReplaceReviewOfTheDemo, savedListMatchesTheCheckedInFile)
@@ -61,13 +74,8 @@ TEST(ReplaceReviewOfTheDemo, savedListMatchesTheCheckedInFile)
     window.Initialize({&engine->lines(),
                        [&](const QString &id) { return engine->LineWasSelected(id); },
                        engine->Host()});
-    window.show();
-    auto *grid = window.findChild<ReportGrid *>(QStringLiteral("rptItems"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->model()->recordCount() == 12; }));
-    QTemporaryDir dir;
-    const QString saved = dir.filePath(QStringLiteral("review.txt"));
-    ASSERT_TRUE(WriteGridText(saved, *grid, QString(), true, false));
-    window.reject();
+    const QTemporaryDir dir;
+    const QString saved = SaveWindowList(window, dir);
 
     ExpectGolden(saved, QStringLiteral("demo-bulk-change.txt"));
 }
@@ -87,12 +95,7 @@ TEST(ItemReviewOfTheDemo, savedListMatchesTheCheckedInFile)
 
     ReviewResultsWindow window;
     window.Initialize({&engine->lines(), engine->Host()});
-    window.show();
-    auto *grid = window.findChild<ReportGrid *>(QStringLiteral("rptItems"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->model()->recordCount() == 12; }));
-    QTemporaryDir dir;
-    const QString saved = dir.filePath(QStringLiteral("review.txt"));
-    ASSERT_TRUE(WriteGridText(saved, *grid, QString(), true, false));
-    window.reject();
+    const QTemporaryDir dir;
+    const QString saved = SaveWindowList(window, dir);
     ExpectGolden(saved, QStringLiteral("demo-item-review.txt"));
 }
