@@ -35,6 +35,8 @@ Currency unitPrice(const QString &priceCostXml)
 
 } // namespace
 
+// Names, values and messages come from data: they are escaped before they enter markup, so
+// they show as typed and never add markup of their own.
 void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
                          const HostServices &host)
 {
@@ -44,11 +46,13 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
     auto append = [&](const QString &text) { lines.AppendChange(index, text); };
 
     if (line->NewProductID != line->OriginalProductID) {
-        append(host.BuildString(ProductChanged, {host.GetProductNameFromID(line->OriginalProductID),
-                                                 host.GetProductNameFromID(line->NewProductID)}));
+        append(host.BuildString(ProductChanged,
+                                {EscapeMarkup(host.GetProductNameFromID(line->OriginalProductID)),
+                                 EscapeMarkup(host.GetProductNameFromID(line->NewProductID))}));
     }
     if (line->NewStyle.toLower() != line->OriginalStyle.toLower())
-        append(host.BuildString(StyleChanged, {line->OriginalStyle, line->NewStyle}));
+        append(host.BuildString(StyleChanged,
+                                {EscapeMarkup(line->OriginalStyle), EscapeMarkup(line->NewStyle)}));
 
     const auto original = LoadItemXML(line->OriginalItemXML);
     const auto changed = LoadItemXML(line->NewItemXML);
@@ -58,14 +62,15 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
             const QString name = GetXMLValue(QStringLiteral("Name"), option);
             const XmlNode now = SelectOptionByName(*changed, name, OptionNameMatch::CaseSensitive);
             if (!now) {
-                append(host.BuildString(OptionRemoved, {name}));
+                append(host.BuildString(OptionRemoved, {EscapeMarkup(name)}));
                 lines.IncrementOptionRemoveCount(index);
                 continue;
             }
             const QString before = GetXMLValue(QStringLiteral("Value"), option);
             const QString after = GetXMLValue(QStringLiteral("Value"), now);
             if (before != after) {
-                append(host.BuildString(OptionChanged, {name, before, after}));
+                append(host.BuildString(OptionChanged, {EscapeMarkup(name), EscapeMarkup(before),
+                                                        EscapeMarkup(after)}));
                 lines.IncrementOptionChangeCount(index);
             }
         }
@@ -79,12 +84,12 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
 
     const qint32 errors = engine.ErrorCount();
     for (qint32 i = 0; i < errors; ++i)
-        append(QStringLiteral("<TextBlock Foreground='Red'>Error: ") + engine.Error(i) +
-               QStringLiteral("</TextBlock>"));
+        append(QStringLiteral("<TextBlock Foreground='Red'>Error: ") +
+               EscapeMarkup(engine.Error(i)) + QStringLiteral("</TextBlock>"));
     const qint32 notices = engine.NoticeCount();
     for (qint32 i = 0; i < notices; ++i)
-        append(QStringLiteral("<TextBlock Foreground='Blue'>Notice: ") + engine.Notice(i) +
-               QStringLiteral("</TextBlock>"));
+        append(QStringLiteral("<TextBlock Foreground='Blue'>Notice: ") +
+               EscapeMarkup(engine.Notice(i)) + QStringLiteral("</TextBlock>"));
 }
 
 } // namespace zeltpc5

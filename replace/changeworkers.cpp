@@ -74,7 +74,8 @@ bool openProduct(ChangeRun &run, int index, qint32 productID)
     if (run.engine.UseProductFile(run.host.GetProductFileFromID2(productID)))
         return true;
     run.lines.AppendChange(
-        index, FormatTemplate(ProductFileError, {run.host.GetProductNameFromID(productID)}));
+        index,
+        FormatTemplate(ProductFileError, {EscapeMarkup(run.host.GetProductNameFromID(productID))}));
     return false;
 }
 
@@ -105,7 +106,9 @@ void applyRequestedValues(ChangeRun &run, int index, const OptionChanges &change
         const QString value =
             ToText(run.engine.GetOptionData(name, QStringLiteral("Value"))).value_or(QString());
         if (type == qint16(4) && value != changes.values[k])
-            run.lines.AppendChange(index, FormatTemplate(ResetText, {name, changes.values[k]}));
+            run.lines.AppendChange(
+                index,
+                FormatTemplate(ResetText, {EscapeMarkup(name), EscapeMarkup(changes.values[k])}));
     }
 }
 

@@ -48,9 +48,11 @@ const QString PriceZero = QStringLiteral("<TextBlock>The price of this item is z
 const QString PriceNegative =
     QStringLiteral("<TextBlock>The price of this item is negative.</TextBlock>");
 
+// Values come from the line's documents: escaped, so a value is shown as typed and can
+// never add markup (a forged red "Error:") of its own.
 QString fill(const QString &templateText, const QString &value)
 {
-    return FormatTemplate(templateText, {value});
+    return FormatTemplate(templateText, {EscapeMarkup(value)});
 }
 
 // The dimension tests read the leading number, whatever the regional settings.

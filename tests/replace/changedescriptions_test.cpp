@@ -1,4 +1,5 @@
 #include "replace/changedescriptions.h"
+#include "ui/markuptext.h"
 
 #include "support/fakes.h"
 
@@ -126,7 +127,8 @@ TEST_F(Describe, everyDifferenceInItsOrder)
                                  "<Bold>$100.00</Bold> to <Bold>$1,234.50</Bold></TextBlock>"),
                   QStringLiteral("<TextBlock Foreground='Red'>Error: E0</TextBlock>"),
                   QStringLiteral("<TextBlock Foreground='Red'>Error: E1</TextBlock>"),
-                  QStringLiteral("<TextBlock Foreground='Blue'>Notice: N <0></TextBlock>")}));
+                  // The engine's message is data: escaped, it shows as written.
+                  QStringLiteral("<TextBlock Foreground='Blue'>Notice: N &lt;0&gt;</TextBlock>")}));
     EXPECT_EQ(changeCount, 2);
     EXPECT_EQ(removeCount, 1);
 }
@@ -140,4 +142,23 @@ TEST_F(Describe, documentsThatDoNotParse)
     EXPECT_EQ(describe(r), QStringList{QStringLiteral(
                                "<TextBlock>The <Underline>price</Underline> changed from "
                                "<Bold>$100.00</Bold> to <Bold>$0.00</Bold></TextBlock>")});
+}
+
+// A value typed into an option is shown as typed: it cannot forge a red error of its own.
+TEST_F(Describe, valuesFromTheLineCannotAddMarkup)
+{
+    const QString forged = QStringLiteral("<TextBlock Foreground='Red'>Error: forged</TextBlock>");
+    LineRecord r = same();
+    r.NewItemXML = item({{QStringLiteral("Mount"), forged.toHtmlEscaped()}});
+    r.NewStyle = QStringLiteral("Kid's <Room>");
+    const QStringList texts = describe(r);
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[0], QStringLiteral("<TextBlock>The <Underline>style</Underline> changed from "
+                                       "<Bold>Cordless</Bold> to <Bold>Kid&apos;s "
+                                       "&lt;Room&gt;</Bold></TextBlock>"));
+    const MarkupText shown(texts[1]);
+    EXPECT_EQ(shown.shownText(),
+              QStringLiteral("The value for option Mount changed from Inside to ") + forged);
+    for (const MarkupRun &run : shown.runs())
+        EXPECT_FALSE(run.color.isValid()) << run.text.toStdString();
 }

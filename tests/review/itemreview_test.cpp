@@ -210,7 +210,8 @@ TEST_F(Review, productMessagesAndPrices)
     EXPECT_EQ(
         results(0),
         (QStringList{
-            QStringLiteral("<TextBlock Foreground='Red'>Error: Too wide & tall</TextBlock>"),
+            // The product's message is data: escaped, it shows as written.
+            QStringLiteral("<TextBlock Foreground='Red'>Error: Too wide &amp; tall</TextBlock>"),
             QStringLiteral("<TextBlock Foreground='Blue'>Notice: Ships in 2 weeks</TextBlock>"),
             QStringLiteral("<TextBlock Foreground='Blue'>Notice: Check fabric</TextBlock>"),
             QStringLiteral("<TextBlock>The price of this item is negative.</TextBlock>")}));
