@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 
 namespace zeltpc5::host::app {
 
@@ -97,6 +98,23 @@ QString PlainText(const QString &markup)
         .replace(QLatin1String("&quot;"), QLatin1String("\""))
         .replace(QLatin1String("&amp;"), QLatin1String("&"));
     return text;
+}
+
+QString UnwritableReason(const QuoteLine &changed)
+{
+    const auto readable = [](const QString &xml) {
+        if (xml.trimmed().isEmpty())
+            return false;
+        QXmlStreamReader reader(xml);
+        while (!reader.atEnd())
+            reader.readNext();
+        return !reader.hasError();
+    };
+    if (!readable(changed.itemXML))
+        return QStringLiteral("its new item document is empty or cannot be read");
+    if (!readable(changed.priceCostXML))
+        return QStringLiteral("its new price/cost document is empty or cannot be read");
+    return {};
 }
 
 QString UnitPriceOf(const QString &priceCostXml)

@@ -35,6 +35,10 @@ QString SelectUniqueIDs(const std::vector<QuoteLine> &lines, const QString &sele
 // A markup text as plain text: the markup's tags removed, line breaks kept, entities decoded.
 QString PlainText(const QString &markup);
 
+// Why a changed line's new documents must not be written over the line (an empty or
+// unreadable item or price/cost document); empty when they may.
+QString UnwritableReason(const QuoteLine &changed);
+
 // The unit price stored in a price/cost document, as text; empty when there is none.
 QString UnitPriceOf(const QString &priceCostXml);
 

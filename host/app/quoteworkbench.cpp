@@ -172,6 +172,7 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
     }
     // The lines whose documents, product or style changed, and how they were before.
     std::vector<QuoteLine> changed, before;
+    QStringList skipped;
     const auto field = [&](int i, const char *key) {
         return ToText(Call(engine, u"GetLineData", {MakeInt16(qint16(i)), QString::fromLatin1(key)})
                           .value)
@@ -184,11 +185,14 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
         n.style = field(i, "newstyle");
         n.itemXML = field(i, "newitemxml");
         n.priceCostXML = field(i, "newpricecostxml");
-        if (n.itemXML.isEmpty() || n.priceCostXML.isEmpty())
-            continue; // never wipe a line's documents
         if (n.productID == l.productID && n.style == l.style && n.itemXML == l.itemXML &&
             n.priceCostXML == l.priceCostXML)
             continue;
+        // Never an empty or unreadable document over a line: the others are still written.
+        if (const QString reason = UnwritableReason(n); !reason.isEmpty()) {
+            skipped << QStringLiteral("line %1: %2").arg(l.line).arg(reason);
+            continue;
+        }
         changed.push_back(n);
         before.push_back(l);
     }
@@ -202,6 +206,9 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
     if (outcome.written > 0)
         m_undo = before;
     outcome.message = QStringLiteral("%1 line(s) changed.").arg(outcome.written);
+    if (!skipped.isEmpty())
+        outcome.message += QStringLiteral(" Not written: ") + skipped.join(QStringLiteral("; ")) +
+                           QLatin1Char('.');
     return outcome;
 }
 

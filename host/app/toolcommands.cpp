@@ -196,8 +196,16 @@ std::vector<QuoteLine> report(CommandContext &c, const Session &s, const Dispatc
                               l.style == lineField(engine, i, "originalstyle") &&
                               l.itemXML == lineField(engine, i, "originalitemxml") &&
                               l.priceCostXML == lineField(engine, i, "originalpricecostxml");
-            if (!same)
-                changed.push_back(l);
+            if (same)
+                continue;
+            // Never an empty or unreadable document over a line: the others are still written.
+            const QString reason = UnwritableReason(l);
+            if (!reason.isEmpty()) {
+                c.err() << "Line " << lineField(engine, i, "line") << " was not written: " << reason
+                        << "." << Qt::endl;
+                continue;
+            }
+            changed.push_back(l);
         }
     }
     if (json)

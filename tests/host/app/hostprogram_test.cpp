@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <map>
@@ -260,4 +262,33 @@ TEST_F(HostTools, shouldShowValuesWithMarkupCharactersWhole)
     EXPECT_TRUE(run.out.contains(
         u"The value for option Room Location changed from Living Room to Kid's <Room> & Co\n"))
         << run.out.toStdString();
+}
+
+// A line whose item cannot be read comes back without a new item: it is left as it was and
+// named, and the other lines are still written.
+TEST_F(HostTools, shouldSkipALineWhoseItemCannotBeReadAndWriteTheOthers)
+{
+    ASSERT_EQ(Tool({QStringLiteral("quote"), QStringLiteral("list")}).exitCode, 0);
+    {
+        QSqlDatabase sql =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("corrupt"));
+        sql.setDatabaseName(db);
+        ASSERT_TRUE(sql.open());
+        QSqlQuery q(sql);
+        ASSERT_TRUE(q.exec(
+            QStringLiteral("UPDATE QuoteLines SET ItemXML = 'not xml' WHERE Line = 3 AND QuoteID = "
+                           "(SELECT ID FROM Quotes WHERE QuoteNumber = 'Q-1001')")));
+        ASSERT_EQ(q.numRowsAffected(), 1);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("corrupt"));
+
+    const HostRun applied =
+        Tool({QStringLiteral("change-option"), QStringLiteral("--quote"), QStringLiteral("Q-1001"),
+              QStringLiteral("--lines"), QStringLiteral("1,3"), QStringLiteral("--set"),
+              QStringLiteral("Mount=Outside"), QStringLiteral("--apply")});
+    EXPECT_EQ(applied.exitCode, 0) << applied.err.toStdString();
+    EXPECT_TRUE(applied.err.contains(u"Line 3 was not written: its new item document is empty "
+                                     u"or cannot be read."))
+        << applied.err.toStdString();
+    EXPECT_TRUE(applied.err.contains(u"Wrote 1 changed line(s)")) << applied.err.toStdString();
 }
