@@ -198,13 +198,15 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
     }
     Call(engine, u"PreTerminate");
     try {
-        outcome.written = QuoteStore(*m_db).updateLines(changed);
+        outcome.written = QuoteStore(*m_db).updateLines(before, changed);
     } catch (const DatabaseError &e) {
-        outcome.message = QStringLiteral("Nothing was written: ") + e.message();
+        outcome.message = e.message();
         return outcome;
     }
-    if (outcome.written > 0)
+    if (outcome.written > 0) {
         m_undo = before;
+        m_written = changed;
+    }
     outcome.message = QStringLiteral("%1 line(s) changed.").arg(outcome.written);
     if (!skipped.isEmpty())
         outcome.message += QStringLiteral(" Not written: ") + skipped.join(QStringLiteral("; ")) +
@@ -280,12 +282,13 @@ QuoteWorkbench::Outcome QuoteWorkbench::editItem(int quoteID, const QString &uni
     }
     edited.productID = product;
     try {
-        outcome.written = QuoteStore(*m_db).updateLines({edited});
+        outcome.written = QuoteStore(*m_db).updateLines({*it}, {edited});
     } catch (const DatabaseError &e) {
         outcome.message = QStringLiteral("Nothing was written: ") + e.message();
         return outcome;
     }
     m_undo = {*it};
+    m_written = {edited};
     outcome.message = QStringLiteral("Line %1 changed.").arg(it->line);
     return outcome;
 }
@@ -298,9 +301,10 @@ QuoteWorkbench::Outcome QuoteWorkbench::undo()
         return outcome;
     }
     try {
-        outcome.written = QuoteStore(*m_db).updateLines(m_undo);
+        // Only over what the change wrote: a line changed since then is not overwritten.
+        outcome.written = QuoteStore(*m_db).updateLines(m_written, m_undo);
     } catch (const DatabaseError &e) {
-        outcome.message = QStringLiteral("Nothing was restored: ") + e.message();
+        outcome.message = e.message();
         return outcome;
     }
     outcome.ran = outcome.accepted = true;

@@ -94,7 +94,8 @@ private:
     DispatchPtr m_services;
     DispatchPtr m_library;
     QString m_error;
-    std::vector<QuoteLine> m_undo; // the lines as they were before the last change written
+    std::vector<QuoteLine> m_undo;    // the lines as they were before the last change written
+    std::vector<QuoteLine> m_written; // and as that change wrote them
 };
 
 } // namespace zeltpc5::host::app

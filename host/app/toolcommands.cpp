@@ -6,8 +6,10 @@
 #include "host/database/seed.h"
 
 #include <QJsonDocument>
+
 #include <QJsonObject>
 #include <QLocale>
+#include <algorithm>
 
 namespace zeltpc5::host::app {
 
@@ -268,7 +270,16 @@ int runChange(CommandContext &c, Session &s, QStringView show, QStringView direc
     }
     Call(engine, u"PreTerminate");
     if (reviewed || (!gui && c.parser().isSet(ApplyOption))) {
-        const int written = QuoteStore(*s.db).updateLines(changed);
+        // Only over the lines as this run read them: a line changed meanwhile stops the write.
+        std::vector<QuoteLine> before;
+        for (const QuoteLine &l : changed) {
+            const auto read = std::find_if(s.lines.begin(), s.lines.end(), [&](const QuoteLine &o) {
+                return o.uniqueID.compare(l.uniqueID, Qt::CaseInsensitive) == 0;
+            });
+            if (read != s.lines.end())
+                before.push_back(*read);
+        }
+        const int written = QuoteStore(*s.db).updateLines(before, changed);
         c.err() << "Wrote " << written << " changed line(s) back into quote " << s.quote.number
                 << "." << Qt::endl;
     } else if (!changed.empty() && !c.parser().isSet(JsonOption)) {

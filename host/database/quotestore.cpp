@@ -98,4 +98,37 @@ int QuoteStore::updateLines(const std::vector<QuoteLine> &changed)
     return found;
 }
 
+int QuoteStore::updateLines(const std::vector<QuoteLine> &before,
+                            const std::vector<QuoteLine> &changed)
+{
+    Transaction transaction(m_db);
+    QStringList moved;
+    for (const QuoteLine &l : before) {
+        const ResultSet now = m_db.select(
+            QStringLiteral("SELECT ProductID, Style, ItemXML, PriceCostXML FROM QuoteLines "
+                           "WHERE UniqueID = ?"),
+            {l.uniqueID});
+        if (now.rows.empty())
+            continue; // a line gone is reported by the count
+        const QVariantList &row = now.rows.front();
+        if (row[0].toInt() != l.productID || row[1].toString() != l.style ||
+            row[2].toString() != l.itemXML || row[3].toString() != l.priceCostXML)
+            moved << QString::number(l.line);
+    }
+    if (!moved.isEmpty()) {
+        throw DatabaseError(
+            QStringLiteral("Line(s) %1 changed since this run read them; nothing was written. "
+                           "Run the change again.")
+                .arg(moved.join(QStringLiteral(", "))));
+    }
+    int found = 0;
+    for (const QuoteLine &l : changed) {
+        if (m_db.execute(UpdateLineSql,
+                         {l.productID, l.style, l.itemXML, l.priceCostXML, l.uniqueID}) > 0)
+            ++found;
+    }
+    transaction.commit();
+    return found;
+}
+
 } // namespace zeltpc5::host

@@ -52,6 +52,10 @@ public:
     // Writes several changed lines back, all or nothing, in one transaction. Returns how many
     // lines were found by their UniqueID. Throws DatabaseError when a write fails.
     int updateLines(const std::vector<QuoteLine> &changed);
+    // The same, but only over the lines as a run read them (before, matched by UniqueID): when
+    // any of them changed in the meantime (another user, another run), nothing is written and
+    // DatabaseError names those lines and asks for the run to be repeated.
+    int updateLines(const std::vector<QuoteLine> &before, const std::vector<QuoteLine> &changed);
 
 private:
     Database &m_db;

@@ -178,3 +178,36 @@ TEST_F(SeedTest, shouldWriteAnAcceptedLineBackByItsUniqueID)
     EXPECT_FALSE(
         store.updateLine(QStringLiteral("{no-such-line}"), 1, QString(), QString(), QString()));
 }
+
+// A write over lines as a run read them: when another writer changed one of them in the
+// meantime, nothing is written and the changed line is named.
+TEST_F(SeedTest, aWriteOverLinesChangedMeanwhileWritesNothing)
+{
+    QuoteStore store(*db);
+    const int quote = store.quote(QStringLiteral("Q-1001"))->id;
+    const auto read = store.lines(quote);
+    std::vector<QuoteLine> mine{read[0], read[1]};
+    for (QuoteLine &l : mine)
+        l.style = QStringLiteral("Mine");
+
+    // Someone else writes line 2 first.
+    QuoteLine theirs = read[1];
+    theirs.itemXML = read[1].itemXML + QStringLiteral("<!-- theirs -->");
+    ASSERT_EQ(store.updateLines({theirs}), 1);
+
+    try {
+        store.updateLines({read[0], read[1]}, mine);
+        FAIL() << "a stale write went through";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Line(s) 2 changed since this run read "
+                                                          "them; nothing was written.")))
+            << e.message().toStdString();
+    }
+    const auto now = store.lines(quote);
+    EXPECT_EQ(now[0].style, read[0].style); // line 1 untouched too: all or nothing
+    EXPECT_EQ(now[1].itemXML, theirs.itemXML);
+
+    // Over what is there now, the write goes through.
+    EXPECT_EQ(store.updateLines({now[0], now[1]}, mine), 2);
+    EXPECT_EQ(store.lines(quote)[1].style, QStringLiteral("Mine"));
+}
