@@ -32,6 +32,21 @@ TEST(WithoutWindows, showFormsRunDirectly)
               false);
 }
 
+// The review windows cannot be shown: nothing unreviewed is accepted, and the call answers
+// at once with false instead of blocking or crashing.
+TEST(WithoutWindows, reviewWindowsAnswerFalse)
+{
+    const DispatchPtr replace(Library::create()->CreateReplaceEngine());
+    const CallResult review = Call(replace, u"ShowReplaceReview");
+    ASSERT_TRUE(review.ok()) << review.status.toString().toStdString();
+    EXPECT_EQ(ToBool(review.value), false);
+
+    const DispatchPtr items(Library::create()->CreateItemReviewEngine());
+    const CallResult results = Call(items, u"ShowReviewResults");
+    ASSERT_TRUE(results.ok()) << results.status.toString().toStdString();
+    EXPECT_EQ(ToBool(results.value), false);
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
