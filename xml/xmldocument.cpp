@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace zeltpc5 {
@@ -732,14 +733,16 @@ public:
     void start(const char *name, bool, bool inNamespace, int depth) override
     {
         // The parser keeps element names in its dictionary for the whole document.
-        m_open.resize(depth);
+        m_open.resize(size_t(depth));
         m_open.push_back(inNamespace ? nullptr : name);
         if (m_record >= 0) {
             if (depth == m_record + 1 && m_field < 0 && !inNamespace) {
-                const qsizetype f = m_fields.indexOf(QByteArrayView(name));
-                if (f >= 0 && !m_seen[f]) {
-                    m_field = int(f);
-                    m_seen[f] = true;
+                for (qsizetype f = 0; f < m_fields.size(); ++f) {
+                    if (!m_seen[size_t(f)] && std::strcmp(m_fields[f].constData(), name) == 0) {
+                        m_field = int(f);
+                        m_seen[size_t(f)] = true;
+                        break;
+                    }
                 }
             }
             return;
@@ -748,12 +751,14 @@ public:
             return;
         for (qsizetype i = 0; i < m_path.size(); ++i) {
             const char *open = m_open[size_t(depth + 1 - m_path.size() + i)];
-            if (open == nullptr || m_path[i] != open)
+            if (open == nullptr || std::strcmp(m_path[i].constData(), open) != 0)
                 return;
         }
         m_record = depth;
         m_seen.assign(size_t(m_fields.size()), false);
-        m_values.append(QList<QByteArray>(m_fields.size()));
+        // One slot per field of this record, all records in one vector.
+        m_base = m_values.size();
+        m_values.resize(m_base + size_t(m_fields.size()));
     }
     void end(int depth) override
     {
@@ -765,16 +770,20 @@ public:
     void characters(const char *text, int length) override
     {
         if (m_field >= 0)
-            m_values.last()[m_field].append(text, length);
+            m_values[m_base + size_t(m_field)].append(text, size_t(length));
     }
     QList<QStringList> records() const
     {
         QList<QStringList> result;
-        result.reserve(m_values.size());
-        for (const QList<QByteArray> &values : m_values) {
+        const size_t width = size_t(m_fields.size());
+        if (width == 0)
+            return result;
+        result.reserve(qsizetype(m_values.size() / width));
+        for (size_t r = 0; r < m_values.size(); r += width) {
             QStringList texts;
-            for (const QByteArray &v : values)
-                texts << FromUtf8(v.constData(), v.size());
+            texts.reserve(qsizetype(width));
+            for (size_t f = 0; f < width; ++f)
+                texts << FromUtf8(m_values[r + f].data(), qsizetype(m_values[r + f].size()));
             result << texts;
         }
         return result;
@@ -786,8 +795,9 @@ private:
     std::vector<const char *> m_open; // the open elements' names, null when in a namespace
     int m_record = -1;                // depth of the element being read, or -1
     int m_field = -1;                 // the field being read, or -1
+    size_t m_base = 0;                // the first slot of the record being read
     std::vector<bool> m_seen;
-    QList<QList<QByteArray>> m_values;
+    std::vector<std::string> m_values;
 };
 
 } // namespace
