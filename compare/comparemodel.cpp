@@ -1,5 +1,7 @@
 #include "compare/comparemodel.h"
 
+#include "pricing/pricecostfields.h"
+
 #include "common/conversions.h"
 #include "pricing/itemfields.h"
 #include "xml/xmlaccess.h"
@@ -172,14 +174,7 @@ std::vector<CompareColumnTotal> CompareModel::ShowColumnTotals() const
 
 Currency CompareModel::UnitPrice(const QString &priceCostXml) const
 {
-    // Read as the single the document stores, without building the document.
-    const std::optional<QString> text =
-        XmlDocument::readRootChildText(priceCostXml, "PriceCostData", "UnitPrice");
-    if (!text)
-        return Currency();
-    const std::optional<double> number = ParseNumber(DecodeLineBreaks(*text), m_locale);
-    const std::optional<float> single = number ? ToSingle(*number) : std::nullopt;
-    return single ? Currency::fromDouble(*single).value_or(Currency()) : Currency();
+    return Currency::fromDouble(ReadUnitPrice(priceCostXml, m_locale)).value_or(Currency());
 }
 
 QString CompareModel::BuildCellText(qint32 productID, const QString &style, Currency unitPrice,

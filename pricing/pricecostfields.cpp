@@ -1,5 +1,6 @@
 #include "pricing/pricecostfields.h"
 
+#include "common/conversions.h"
 #include "common/currency.h"
 #include "xml/xmlaccess.h"
 
@@ -134,6 +135,16 @@ std::optional<FieldDefinition> FindPriceCostField(const QString &name)
 std::optional<XmlDocument> LoadPriceCostXML(const QString &priceCostXml)
 {
     return LoadXMLDocument(priceCostXml);
+}
+
+float ReadUnitPrice(const QString &priceCostXml, const QLocale &locale)
+{
+    const std::optional<QString> text =
+        XmlDocument::readRootChildText(priceCostXml, "PriceCostData", "UnitPrice");
+    if (!text)
+        return 0.0f;
+    const std::optional<double> number = ParseNumber(DecodeLineBreaks(*text), locale);
+    return number ? ToSingle(*number).value_or(0.0f) : 0.0f;
 }
 
 QString GetPriceCostValue(const QString &fieldName, const QString &priceCostXml)

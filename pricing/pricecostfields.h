@@ -140,6 +140,10 @@ std::optional<FieldDefinition> FindPriceCostField(const QString &name);
 
 // The price/cost text parsed; nothing when it is empty or does not parse.
 std::optional<XmlDocument> LoadPriceCostXML(const QString &priceCostXml);
+// The unit price of a price/cost text as the single it is stored as: 0 when the text does not
+// parse or has no numeric `UnitPrice`. Read without building the document, for lists that
+// show thousands of lines.
+float ReadUnitPrice(const QString &priceCostXml, const QLocale &locale = QLocale());
 // The text of the named child of `PriceCostData` (line breaks decoded); empty when missing or
 // when the text does not parse. The name is a child name, never an expression.
 QString GetPriceCostValue(const QString &fieldName, const QString &priceCostXml);

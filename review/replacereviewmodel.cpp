@@ -11,17 +11,6 @@
 
 namespace zeltpc5 {
 
-float ReviewUnitPrice(const QString &priceCostXml)
-{
-    // One field of up to 65,534 documents: read without building each document.
-    const std::optional<QString> text =
-        XmlDocument::readRootChildText(priceCostXml, "PriceCostData", "UnitPrice");
-    if (!text)
-        return 0.0f;
-    const std::optional<double> number = ParseNumber(DecodeLineBreaks(*text));
-    return number ? ToSingle(*number).value_or(0.0f) : 0.0f;
-}
-
 QString ReviewPriceText(float price)
 {
     return FormatCurrency(Currency::fromDouble(price).value_or(Currency()));
@@ -54,9 +43,9 @@ void ReplaceReviewModel::Fill(const ReplaceReviewSource &source)
             name = productNames.insert(line.NewProductID,
                                        source.host.GetProductNameFromID(line.NewProductID));
         row.details = FormatTemplate(detailsTemplate, {*name, line.NewStyle});
-        row.oldPrice = ReviewUnitPrice(line.OriginalPriceCostXML);
+        row.oldPrice = ReadUnitPrice(line.OriginalPriceCostXML);
         row.oldPriceText = ReviewPriceText(row.oldPrice);
-        row.newPrice = ReviewUnitPrice(line.NewPriceCostXML);
+        row.newPrice = ReadUnitPrice(line.NewPriceCostXML);
         row.newPriceText = ReviewPriceText(row.newPrice);
         row.newPriceDiffers = row.newPrice != row.oldPrice;
         for (int j = 0; j < changeCount; ++j) {

@@ -14,9 +14,6 @@
 
 namespace zeltpc5 {
 
-// The unit price of a price/cost document: `UnitPrice` of `PriceCostData` as a single, 0 when
-// the document or the field is missing or not a number.
-float ReviewUnitPrice(const QString &priceCostXml);
 // A price as the lists show it: the user's currency format.
 QString ReviewPriceText(float price);
 

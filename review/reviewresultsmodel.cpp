@@ -2,6 +2,7 @@
 
 #include "common/conversions.h"
 #include "common/stringlist.h"
+#include "pricing/pricecostfields.h"
 #include "review/replacereviewmodel.h"
 #include "xml/texttemplate.h"
 #include "xml/xmlaccess.h"
@@ -135,7 +136,7 @@ void ItemReviewResultsModel::Fill(const ReviewResultsSource &source, const QLoca
         row.details = name.isEmpty() ? QStringLiteral("Service item")
                                      : FormatTemplate(QStringLiteral("{0} / {1}"),
                                                       {name, line.OriginalStyle}, locale);
-        row.price = ReviewUnitPrice(line.OriginalPriceCostXML);
+        row.price = ReadUnitPrice(line.OriginalPriceCostXML);
         row.priceText = ReviewPriceText(row.price);
         row.results = line.Changes.mid(0, results);
         m_rows.push_back(std::move(row));

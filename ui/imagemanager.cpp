@@ -8,15 +8,28 @@ namespace zeltpc5 {
 
 namespace {
 
-// A round status lamp: a filled disc with a darker rim and a highlight.
-QIcon lamp(const QColor &colour)
+// An icon drawn at the sizes the windows use, each by the painter function.
+template <class Draw>
+QIcon drawn(Draw draw)
 {
     QIcon icon;
     for (const int size : {16, 24, 32}) {
         QPixmap pixmap(size, size);
         pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
+        {
+            QPainter p(&pixmap);
+            p.setRenderHint(QPainter::Antialiasing);
+            draw(p, size);
+        }
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+// A round status lamp: a filled disc with a darker rim and a highlight.
+QIcon lamp(const QColor &colour)
+{
+    return drawn([&colour](QPainter &p, int size) {
         const qreal margin = size / 8.0;
         const QRectF disc(margin, margin, size - 2 * margin, size - 2 * margin);
         QRadialGradient fill(disc.center() - QPointF(size / 8.0, size / 8.0), disc.width() / 1.4);
@@ -25,20 +38,13 @@ QIcon lamp(const QColor &colour)
         p.setBrush(fill);
         p.setPen(QPen(colour.darker(150), qMax(1.0, size / 16.0)));
         p.drawEllipse(disc);
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 // A yellow warning triangle with an exclamation mark.
 QIcon warning()
 {
-    QIcon icon;
-    for (const int size : {16, 24, 32}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
+    return drawn([](QPainter &p, int size) {
         const qreal m = size / 16.0;
         QPainterPath triangle;
         triangle.moveTo(size / 2.0, m);
@@ -51,9 +57,7 @@ QIcon warning()
         p.setPen(QPen(Qt::black, 1.8 * m, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(size / 2.0, size * 0.38), QPointF(size / 2.0, size * 0.66));
         p.drawPoint(QPointF(size / 2.0, size * 0.80));
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 } // namespace

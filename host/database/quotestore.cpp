@@ -88,13 +88,19 @@ bool QuoteStore::updateLine(const QString &uniqueID, int productID, const QStrin
 int QuoteStore::updateLines(const std::vector<QuoteLine> &changed)
 {
     Transaction transaction(m_db);
+    const int found = writeLines(changed);
+    transaction.commit();
+    return found;
+}
+
+int QuoteStore::writeLines(const std::vector<QuoteLine> &changed)
+{
     int found = 0;
     for (const QuoteLine &l : changed) {
         if (m_db.execute(UpdateLineSql,
                          {l.productID, l.style, l.itemXML, l.priceCostXML, l.uniqueID}) > 0)
             ++found;
     }
-    transaction.commit();
     return found;
 }
 
@@ -121,12 +127,7 @@ int QuoteStore::updateLines(const std::vector<QuoteLine> &before,
                            "Run the change again.")
                 .arg(moved.join(QStringLiteral(", "))));
     }
-    int found = 0;
-    for (const QuoteLine &l : changed) {
-        if (m_db.execute(UpdateLineSql,
-                         {l.productID, l.style, l.itemXML, l.priceCostXML, l.uniqueID}) > 0)
-            ++found;
-    }
+    const int found = writeLines(changed);
     transaction.commit();
     return found;
 }

@@ -58,6 +58,8 @@ public:
     int updateLines(const std::vector<QuoteLine> &before, const std::vector<QuoteLine> &changed);
 
 private:
+    // The updates themselves, inside the caller's transaction; how many lines were found.
+    int writeLines(const std::vector<QuoteLine> &changed);
     Database &m_db;
 };
 
