@@ -6,6 +6,7 @@
 #include "common/currency.h"
 #include "engine/hostservices.h"
 #include "engine/linestore.h"
+#include "ui/taskpanelcontent.h"
 #include "xml/xmldocument.h"
 
 #include <QLocale>
@@ -86,23 +87,6 @@ struct CellPosition
     bool isValid() const { return row >= 0 && column >= 0; }
 };
 
-enum class TaskItemKind { Text, Link };
-
-struct TaskPanelItem
-{
-    int id = 0;
-    QString caption;
-    TaskItemKind kind = TaskItemKind::Text;
-    int icon = -1; // of the window's image store; -1 for none
-};
-
-struct TaskPanelGroup
-{
-    int id = 0;
-    QString caption;
-    std::vector<TaskPanelItem> items;
-};
-
 class CompareModel
 {
 public:
@@ -115,6 +99,7 @@ public:
     // the host must outlive the model.
     CompareModel(const LineStore &lines, HostServices host, QLocale locale = QLocale());
 
+    const LineStore &lines() const { return *m_lines; }
     const std::vector<CompareColumn> &Columns() const { return m_columns; }
     // For the commands that rearrange columns and mark chosen cells.
     std::vector<CompareColumn> &Columns() { return m_columns; }

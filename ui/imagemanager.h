@@ -14,6 +14,13 @@ public:
     static constexpr int Changed = 100;   // red: something on the line changed
     static constexpr int Unchanged = 101; // green: selected, nothing changed
     static constexpr int Warning = 102;   // the measurements reminder
+    // The commands of the compare window's task panel.
+    static constexpr int ReplaceProduct = 200;
+    static constexpr int ReplaceStyle = 201; // also choosing cells
+    static constexpr int EditItem = 202;     // also replacing product, style and options
+    static constexpr int SelectColumn = 301;
+    static constexpr int AddColumn = 302;
+    static constexpr int RemoveColumn = 303;
 
     // Every window keeps its own store (pixmaps live no longer than the application).
     ImageManager();

@@ -56,13 +56,18 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
         const ReportItem *item = m_model->itemAt(index);
-        if (item && item->isMarkup()) {
-            const QSize text = item->markup().sizeHint(option.font);
-            size = size.expandedTo(QSize(text.width() + 4 * TextMargin, text.height() + 4));
-        }
-        return size;
+        if (!item || !item->isMarkup())
+            return QStyledItemDelegate::sizeHint(option, index);
+        // Measured without the raw markup as text, which is far wider than what is shown.
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        const QSize frame = style->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), widget);
+        const QSize text = item->markup().sizeHint(option.font);
+        return frame.expandedTo(QSize(text.width() + 4 * TextMargin, text.height() + 4));
     }
 
 private:

@@ -30,6 +30,8 @@ void ReportWindow::showEvent(QShowEvent *event)
         [this] {
             QCoreApplication::processEvents();
             firstActivation();
+            m_filled = true;
+            Q_EMIT filled();
         },
         Qt::QueuedConnection);
 }

@@ -20,6 +20,12 @@ class ReportWindow : public QDialog
 public:
     explicit ReportWindow(QWidget *parent = nullptr);
 
+    // True once the first activation's work is done and the window shows its contents.
+    bool isFilled() const { return m_filled; }
+
+Q_SIGNALS:
+    void filled();
+
 protected:
     // Runs once, after pending window events have been processed.
     virtual void firstActivation() = 0;
@@ -32,6 +38,7 @@ protected:
 
 private:
     bool m_activated = false;
+    bool m_filled = false;
     QFileDialog *m_fileDialog = nullptr;
 };
 
