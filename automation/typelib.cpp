@@ -47,6 +47,7 @@ constexpr std::array CompareEngineMembers{
     MemberFacts{"CancelRequested", 0x68030000, K::PropertyGetPut},
     MemberFacts{"Owner", 0x68030001, K::PropertyGet},
     MemberFacts{"PreTerminate", 0x60030004, K::Method},
+    MemberFacts{"ShowProductCompare", 0x60030005, K::Method},
     MemberFacts{"Clear", 0x60030006, K::Method},
     MemberFacts{"AddLine", 0x60030007, K::Method},
     MemberFacts{"CountLines", 0x60030008, K::Method},

@@ -1,5 +1,7 @@
 #include "engine/engines.h"
 
+#include "compare/comparewindow.h"
+
 #include "replace/changeworkers.h"
 #include "review/itemreview.h"
 #include "review/replacereviewwindow.h"
@@ -116,7 +118,13 @@ const MemberTable &replaceTable()
 const MemberTable &compareTable()
 {
     static const MemberTable table =
-        ToolEngine::SkeletonMembers(typelib::CompareEngineInterface()).build();
+        ToolEngine::SkeletonMembers(typelib::CompareEngineInterface())
+            .method("ShowProductCompare", 0,
+                    [](Dispatch &d, VariantList &, Variant &result) {
+                        result = MakeBool(static_cast<CompareEngine &>(d).ShowProductCompare());
+                        return Status();
+                    })
+            .build();
     return table;
 }
 
@@ -289,6 +297,37 @@ bool ReplaceEngine::ChangeDiscount(qint16 whatToChange, const QString &newValue,
 }
 
 CompareEngine::CompareEngine() : ToolEngine(QStringLiteral("CompareEngine"), &compareTable()) {}
+
+bool CompareEngine::ShowProductCompare()
+{
+    CompareSource source;
+    source.lines = &lines();
+    source.host = Host();
+    source.owner = DispatchPtr(Owner().get());
+    source.setLineData = [this](qint16 index, const QString &field, const QString &value) {
+        SetLineData(index, field, value);
+    };
+    // The window holds the engine for as long as it is open.
+    return ShowProductCompareWindow(source, DispatchPtr(this));
+}
+
+void CompareEngine::SetLineData(qint16 index, const QString &fieldName, const QString &value)
+{
+    LineRecord *line = lines().record(index);
+    if (!line)
+        return;
+    const QString field = fieldName.toLower();
+    if (field == u"newproductid") {
+        if (const std::optional<qint32> id = ToInt32(Variant(value)))
+            line->NewProductID = *id;
+    } else if (field == u"newstyle") {
+        line->NewStyle = value;
+    } else if (field == u"newitemxml") {
+        line->NewItemXML = value;
+    } else if (field == u"newpricecostxml") {
+        line->NewPriceCostXML = value;
+    }
+}
 
 ItemReviewEngine::ItemReviewEngine()
     : ToolEngine(QStringLiteral("ItemReviewEngine"), &reviewTable())

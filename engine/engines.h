@@ -66,6 +66,14 @@ class CompareEngine : public ToolEngine
 {
 public:
     CompareEngine();
+
+    // Shows the compare window over the lines; true only after OK, when every line's New*
+    // fields hold the configuration the user chose. A host without windows gets false.
+    bool ShowProductCompare();
+    // The compare window's way back into the lines: "newproductid", "newstyle",
+    // "newitemxml" or "newpricecostxml" (any case) of one line. Anything else, an index
+    // outside the lines, or a product that is not a number changes nothing.
+    void SetLineData(qint16 index, const QString &fieldName, const QString &value);
 };
 
 class ItemReviewEngine : public ToolEngine

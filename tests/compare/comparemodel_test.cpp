@@ -1,4 +1,4 @@
-#include "compare/comparemodel.h"
+#include "compare/comparecommands.h"
 
 #include "support/fakes.h"
 
@@ -377,4 +377,178 @@ TEST(CompareModelTotals, shouldLeaveFooterEmptyWhenTheTotalOverflows)
     EXPECT_EQ(totals[0].text, QStringLiteral("$56.48"));
     EXPECT_EQ(totals[1].total.has_value(), false);
     EXPECT_EQ(totals[1].text, QString());
+}
+
+namespace {
+
+// The model opened over the three lines with "B" added: Original, A, B; B selected.
+struct ThreeColumns
+{
+    NamingHost host;
+    ThreeLines lines;
+    CompareModel model{lines.store, host.services()};
+    CompareCommands commands{model, {host.services(), DispatchPtr()}};
+    ThreeColumns()
+    {
+        model.LoadOriginalColumn();
+        model.AddColumn();
+        model.AddColumn();
+    }
+    CompareCell &cell(int column, int row)
+    {
+        return model.Columns()[size_t(column)].Cells[size_t(row)];
+    }
+};
+
+} // namespace
+
+TEST(CompareCommandsChoosing, configurationColumnAndSelectedCells)
+{
+    ThreeColumns c;
+    // Choose this Configuration on line 1 of "A" (item index 4).
+    EXPECT_EQ(selection(c.model), "-C-C-C|------|S-S-S-");
+    EXPECT_EQ(c.commands.ChooseConfiguration(1, 4), CompareRebuild::Rows);
+    EXPECT_EQ(selection(c.model), "-C---C|---C--|S-S-S-");
+    // A hit outside the compare columns leaves the line with no chosen cell.
+    c.commands.ChooseConfiguration(1, 2);
+    EXPECT_EQ(selection(c.model), "-C---C|------|S-S-S-");
+
+    // Choose this Column on "B": every line's "B" cell, nothing else.
+    EXPECT_EQ(c.commands.ChooseColumn(5), CompareRebuild::Rows);
+    EXPECT_EQ(selection(c.model), "------|------|SCSCSC");
+    // Outside the columns nothing is unchosen.
+    EXPECT_EQ(c.commands.ChooseColumn(9), CompareRebuild::Nothing);
+    EXPECT_EQ(selection(c.model), "------|------|SCSCSC");
+
+    // Choose selected cells: only line 0 of "A" selected, so lines 1 and 2 end with no choice.
+    c.model.ClearCellSelection();
+    c.model.ToggleCellSelection(1, 0);
+    c.commands.ChooseSelectedCells();
+    EXPECT_EQ(selection(c.model), "------|SC----|------");
+}
+
+TEST(CompareCommandsChoosing, applyWritesEveryChosenCellLaterColumnsLast)
+{
+    ThreeColumns c;
+    c.cell(1, 0).Style = QStringLiteral("From A");
+    c.cell(2, 0).Style = QStringLiteral("From B");
+    c.cell(2, 0).ProductID = 7;
+    c.cell(1, 0).Chosen = true; // a second mark on line 0: "B" is written after "A"
+    c.cell(2, 0).Chosen = true;
+    c.cell(0, 2).Chosen = false; // line 2: no chosen cell, nothing written
+    QStringList written;
+    c.commands.Apply([&](qint16 index, const QString &field, const QString &value) {
+        written << QStringLiteral("%1 %2=%3").arg(index).arg(field, value.left(12));
+    });
+    EXPECT_EQ(written.join(QLatin1Char('\n')).toStdString(),
+              "0 newproductid=1\n0 newstyle=Cordless\n0 newitemxml=<?xml versio\n"
+              "0 newpricecostxml=<?xml versio\n"
+              "0 newproductid=1\n0 newstyle=From A\n0 newitemxml=<?xml versio\n"
+              "0 newpricecostxml=<?xml versio\n"
+              "0 newproductid=7\n0 newstyle=From B\n0 newitemxml=<?xml versio\n"
+              "0 newpricecostxml=<?xml versio\n"
+              "1 newproductid=3\n1 newstyle=2 Inch Slat\n1 newitemxml=<?xml versio\n"
+              "1 newpricecostxml=<?xml versio");
+}
+
+TEST(CompareCommandsRemoving, chosenMarksPassToTheColumnBeforeAndTheOriginalStays)
+{
+    ThreeColumns c;
+    // "A" holds line 1's choice and is selected; "B" is not.
+    c.commands.ChooseConfiguration(1, 4);
+    c.model.SelectColumn(1);
+    c.cell(2, 0).Style = QStringLiteral("Kept B");
+    ASSERT_EQ(c.model.CountRemovableColumns(), 1);
+    EXPECT_EQ(c.commands.RemoveSelectedColumns(true), CompareRebuild::Grid);
+    ASSERT_EQ(c.model.Columns().size(), 2u);
+    // The mark went to "Original"; "B" moved up to "A" with its item index; nothing selected.
+    EXPECT_EQ(selection(c.model), "-C-C-C|------");
+    EXPECT_EQ(c.model.Columns()[1].ReportColumnIndex, 4);
+    EXPECT_EQ(c.cell(1, 0).Style, "Kept B");
+
+    // With two columns nothing is removable, and the checked command does nothing.
+    c.model.SelectColumn(1);
+    EXPECT_EQ(c.model.CountRemovableColumns(), 0);
+    EXPECT_EQ(c.commands.RemoveSelectedColumns(true), CompareRebuild::Nothing);
+    EXPECT_EQ(c.model.Columns().size(), 2u);
+}
+
+TEST(CompareCommandsRemoving, shouldKeepTheOriginalColumnWhenItsCellsAreSelected)
+{
+    ThreeColumns c;
+    c.model.SelectColumn(0); // "Select Column" on the original selects its cells
+    c.model.ToggleCellSelection(1, 2);
+    EXPECT_EQ(c.commands.RemoveSelectedColumns(false), CompareRebuild::Grid);
+    ASSERT_EQ(c.model.Columns().size(), 2u);
+    // Still the lines as handed in, under "Original".
+    EXPECT_EQ(c.cell(0, 0).UniqueID, "L1");
+    EXPECT_EQ(c.cell(0, 0).LineIndex, 0);
+    EXPECT_EQ(c.cell(0, 2).LineIndex, 2);
+    EXPECT_TRUE(c.cell(0, 1).Chosen);
+    EXPECT_EQ(captions(c.model), "0:Line|1:Qty|2:Location|3:Original|4:A");
+}
+
+TEST(CompareCommandsTemplates, onlyTransferableOptionsPassWithoutTrailingSeparator)
+{
+    const QString edited = item({{QStringLiteral("Colour"), QStringLiteral("Snow")},
+                                 {QStringLiteral("Width"), QStringLiteral("36")},
+                                 {QStringLiteral("Mount"), QStringLiteral("Inside")}});
+    OptionLists lists = TransferableOptions(edited);
+    EXPECT_EQ(lists.names, "Colour");
+    EXPECT_EQ(lists.values, "Snow");
+
+    // Dimensions by flag, the other kept names in any case; an empty value still counts.
+    const QString more = QStringLiteral(
+        "<ItemData><Options>"
+        "<Option><Name>Left Blind</Name><Value>30</Value><IsDimension>1</IsDimension></Option>"
+        "<Option><Name>ROOM LOCATION</Name><Value>Den</Value></Option>"
+        "<Option><Name>Remarks</Name><Value>x</Value></Option>"
+        "<Option><Name>Fabric</Name><Value>Linen</Value></Option>"
+        "<Option><Name>Valance</Name><Value></Value></Option>"
+        "</Options></ItemData>");
+    lists = TransferableOptions(more);
+    EXPECT_EQ(lists.names, "Fabric|Valance");
+    EXPECT_EQ(lists.values, "Linen|");
+
+    lists = TransferableOptions(QStringLiteral("<ItemData><Options>"));
+    EXPECT_TRUE(lists.names.isEmpty());
+    EXPECT_TRUE(lists.values.isEmpty());
+    // Another root is not an item.
+    EXPECT_TRUE(TransferableOptions(QStringLiteral("<Other><ItemData><Options><Option><Name>A"
+                                                   "</Name></Option></Options></ItemData></Other>"))
+                    .names.isEmpty());
+}
+
+TEST(CompareCommandsDialogs, editItemChangesTheFirstSelectedCellOnlyOnOk)
+{
+    ThreeColumns c;
+    bool confirm = false;
+    qint32 modeSeen = -1;
+    c.host.fake.scl->on(QStringLiteral("ShowEditProductItem"), [&](VariantList &args) {
+        modeSeen = ToInt32(args.value(5)).value_or(-1);
+        if (!confirm)
+            return MakeBool(false);
+        args[1] = QStringLiteral("Edited");
+        args[2] = item({{QStringLiteral("Colour"), QStringLiteral("Red")}});
+        return MakeBool(true);
+    });
+    const std::vector<CompareColumn> before = c.model.Columns();
+    EXPECT_EQ(c.commands.EditItem(), CompareRebuild::Nothing);
+    EXPECT_EQ(modeSeen, 0);
+    EXPECT_EQ(c.cell(2, 0).Style, before[2].Cells[0].Style);
+
+    confirm = true;
+    EXPECT_EQ(c.commands.EditItem(), CompareRebuild::Grid);
+    EXPECT_EQ(c.cell(2, 0).Style, "Edited");
+    EXPECT_TRUE(c.cell(2, 0).ItemXML.contains(u"Red"));
+    EXPECT_EQ(c.cell(2, 1).Style, before[2].Cells[1].Style);
+    EXPECT_EQ(c.cell(1, 0).Style, before[1].Cells[0].Style);
+
+    // Nothing selected: no dialog at all.
+    c.model.ClearCellSelection();
+    modeSeen = -1;
+    EXPECT_EQ(c.commands.EditItem(), CompareRebuild::Nothing);
+    EXPECT_EQ(c.commands.ReplaceProductOrStyle(false), CompareRebuild::Nothing);
+    EXPECT_EQ(c.commands.ReplaceProductStyleAndOptions(), CompareRebuild::Nothing);
+    EXPECT_EQ(modeSeen, -1);
 }

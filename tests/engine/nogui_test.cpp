@@ -45,6 +45,11 @@ TEST(WithoutWindows, reviewWindowsAnswerFalse)
     const CallResult results = Call(items, u"ShowReviewResults");
     ASSERT_TRUE(results.ok()) << results.status.toString().toStdString();
     EXPECT_EQ(ToBool(results.value), false);
+
+    const DispatchPtr compare(Library::create()->CreateCompareEngine());
+    const CallResult compared = Call(compare, u"ShowProductCompare");
+    ASSERT_TRUE(compared.ok()) << compared.status.toString().toStdString();
+    EXPECT_EQ(ToBool(compared.value), false);
 }
 
 int main(int argc, char **argv)

@@ -1,6 +1,7 @@
 #include "referencehost.h"
 
 #include "host/database/seed.h"
+#include "host/dialogs/itemdialogs.h"
 #include "host/helpers/registration.h"
 #include "host/services/messages.h"
 #include "host/services/sharedcodelibrary.h"
@@ -19,7 +20,37 @@ struct ReferenceHost::Presenter : host::MessagePresenter
     QStringList shown;
 };
 
-ReferenceHost::ReferenceHost() : m_presenter(std::make_shared<Presenter>())
+namespace {
+
+class ScriptedDialogs : public host::ItemDialogs
+{
+public:
+    explicit ScriptedDialogs(std::shared_ptr<ScriptedItemDialogs> script)
+        : m_script(std::move(script))
+    {}
+    bool ShowSelectProductStyle(qint32 &vendorID, qint32 &productID, QString &style,
+                                bool styleOnly) override
+    {
+        ++m_script->selectCalls;
+        return m_script->selectProductStyle &&
+               m_script->selectProductStyle(vendorID, productID, style, styleOnly);
+    }
+    bool ShowEditProductItem(qint32 &productID, QString &style, QString &itemXML,
+                             QString &priceCostXML, qint32 mode) override
+    {
+        ++m_script->editCalls;
+        return m_script->editProductItem &&
+               m_script->editProductItem(productID, style, itemXML, priceCostXML, mode);
+    }
+
+private:
+    std::shared_ptr<ScriptedItemDialogs> m_script;
+};
+
+} // namespace
+
+ReferenceHost::ReferenceHost(std::shared_ptr<ScriptedItemDialogs> dialogs)
+    : m_presenter(std::make_shared<Presenter>())
 {
     m_db = host::Database::open(
         host::ConnectionSettings::sqliteFile(m_dir.filePath(QStringLiteral("company.db"))),
@@ -28,6 +59,8 @@ ReferenceHost::ReferenceHost() : m_presenter(std::make_shared<Presenter>())
     host::ServiceOptions options;
     options.messageSettingsFile = m_dir.filePath(QStringLiteral("messages.ini"));
     options.messagePresenter = m_presenter;
+    if (dialogs)
+        options.itemDialogs = std::make_shared<ScriptedDialogs>(std::move(dialogs));
     m_scl = host::CreateSharedCodeLibrary(m_db, options);
     host::RegisterReferenceEngines();
 }

@@ -10,15 +10,31 @@
 
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <memory>
 #include <vector>
 
 namespace zeltpc5::testing {
 
+// The host's item dialogs as a test scripts them: each call goes to the function set for it;
+// without one the dialog answers Cancel.
+struct ScriptedItemDialogs
+{
+    std::function<bool(qint32 &vendorID, qint32 &productID, QString &style, bool styleOnly)>
+        selectProductStyle;
+    std::function<bool(qint32 &productID, QString &style, QString &itemXML, QString &priceCostXML,
+                       qint32 mode)>
+        editProductItem;
+    int selectCalls = 0;
+    int editCalls = 0;
+};
+
 class ReferenceHost
 {
 public:
-    ReferenceHost();
+    // With dialogs, the service object's item dialogs are the scripted ones.
+    explicit ReferenceHost(std::shared_ptr<ScriptedItemDialogs> dialogs = {});
     ~ReferenceHost();
     ReferenceHost(const ReferenceHost &) = delete;
     ReferenceHost &operator=(const ReferenceHost &) = delete;
