@@ -148,12 +148,9 @@ QuoteWindow::QuoteWindow(std::shared_ptr<Database> db, QWidget *parent) : QMainW
          [this] { changeProductStyle(true); });
     tool(QStringLiteral("Change discount..."), QStringLiteral("actChangeDiscount"),
          QKeySequence(Qt::CTRL | Qt::Key_4), &QuoteWindow::changeDiscount);
-    QAction *compare = tool(QStringLiteral("Compare products..."), QStringLiteral("actCompare"),
-                            QKeySequence(Qt::CTRL | Qt::Key_5), [] {});
-    // The compare tool is not part of the component yet.
-    compare->setToolTip(QStringLiteral("Product compare is not available in this version."));
-    m_lineActions.removeAll(compare);
-    compare->setEnabled(false);
+    tool(QStringLiteral("Compare products..."), QStringLiteral("actCompare"),
+         QKeySequence(Qt::CTRL | Qt::Key_5),
+         [this] { report(m_workbench->compare(currentQuote(), selectedLineIDs())); });
     tool(QStringLiteral("Review items..."), QStringLiteral("actReview"),
          QKeySequence(Qt::CTRL | Qt::Key_6), &QuoteWindow::reviewItems);
     QAction *editItem = tool(QStringLiteral("Edit item..."), QStringLiteral("actEditItem"),

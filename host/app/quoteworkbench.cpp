@@ -170,6 +170,13 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
         Call(engine, u"PreTerminate");
         return outcome;
     }
+    writeNewLines(engine, lines, outcome);
+    return outcome;
+}
+
+void QuoteWorkbench::writeNewLines(const DispatchPtr &engine, const std::vector<QuoteLine> &lines,
+                                   Outcome &outcome)
+{
     // The lines whose documents, product or style changed, and how they were before.
     std::vector<QuoteLine> changed, before;
     QStringList skipped;
@@ -201,7 +208,7 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
         outcome.written = QuoteStore(*m_db).updateLines(before, changed);
     } catch (const DatabaseError &e) {
         outcome.message = e.message();
-        return outcome;
+        return;
     }
     if (outcome.written > 0) {
         m_undo = before;
@@ -211,7 +218,6 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
     if (!skipped.isEmpty())
         outcome.message += QStringLiteral(" Not written: ") + skipped.join(QStringLiteral("; ")) +
                            QLatin1Char('.');
-    return outcome;
 }
 
 QuoteWorkbench::Outcome QuoteWorkbench::changeOptionValues(int quoteID, const QStringList &ids,
@@ -258,6 +264,31 @@ QuoteWorkbench::Outcome QuoteWorkbench::reviewItems(int quoteID, const QStringLi
     Call(engine, u"PreTerminate");
     outcome.message = outcome.ran ? QStringLiteral("Review finished.")
                                   : QStringLiteral("The review was cancelled.");
+    return outcome;
+}
+
+QuoteWorkbench::Outcome QuoteWorkbench::compare(int quoteID, const QStringList &ids)
+{
+    Outcome outcome;
+    if (!isOpen() || ids.isEmpty()) {
+        outcome.message = isOpen() ? QStringLiteral("Select the lines to compare first.") : m_error;
+        return outcome;
+    }
+    // Only the selected lines go to the compare window, in the quote's order.
+    std::vector<QuoteLine> lines = QuoteStore(*m_db).lines(quoteID);
+    std::erase_if(lines, [&](const QuoteLine &l) { return !ids.contains(l.uniqueID); });
+    const DispatchPtr engine = LoadEngine(m_library, u"CreateCompareEngine", lines);
+    const CallResult shown = Call(engine, u"ShowProductCompare");
+    outcome.ran = shown.ok();
+    outcome.accepted = shown.ok() && ToBool(shown.value).value_or(false);
+    if (!outcome.accepted) {
+        outcome.message = shown.ok()
+                              ? QStringLiteral("The compare was cancelled; nothing was written.")
+                              : QStringLiteral("The compare failed: ") + shown.status.toString();
+        Call(engine, u"PreTerminate");
+        return outcome;
+    }
+    writeNewLines(engine, lines, outcome);
     return outcome;
 }
 

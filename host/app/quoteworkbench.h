@@ -78,6 +78,8 @@ public:
                            const QString &value);
     // One line in the host's item editor; OK writes the edited, re-priced line.
     Outcome editItem(int quoteID, const QString &uniqueID);
+    // The selected lines in the compare window; OK writes each line's chosen configuration.
+    Outcome compare(int quoteID, const QStringList &uniqueIDs);
     // The item review with its results window; writes nothing.
     Outcome reviewItems(int quoteID, const QStringList &uniqueIDs);
 
@@ -88,6 +90,10 @@ public:
 private:
     Outcome runChange(int quoteID, const QStringList &uniqueIDs, QStringView show,
                       const VariantList &arguments);
+    // The lines whose product, style or documents the engine changed, written over the lines
+    // as they were read, in one transaction; the engine is let go.
+    void writeNewLines(const DispatchPtr &engine, const std::vector<QuoteLine> &lines,
+                       Outcome &outcome);
 
     std::shared_ptr<Database> m_db;
     std::shared_ptr<ItemDialogContext> m_dialogContext;

@@ -3,8 +3,10 @@
 // component's boundary as any host would call them.
 #include "host/app/command.h"
 #include "host/app/component.h"
+#include "host/app/quoteworkbench.h"
 #include "host/database/seed.h"
 
+#include <QApplication>
 #include <QJsonDocument>
 
 #include <QJsonObject>
@@ -416,6 +418,29 @@ int runDemo(CommandContext &c)
                      {QStringLiteral("Mount|Color"), QStringLiteral("Outside|Charcoal")}, false);
 }
 
+// The compare window over lines of a quote, with the host's item dialogs; OK writes each
+// line's chosen configuration in one transaction.
+int runCompare(CommandContext &c)
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        c.err() << "The compare tool needs a display (set DISPLAY)." << Qt::endl;
+        return 2;
+    }
+    auto s = openSession(c);
+    if (!s)
+        return 1;
+    Call(s->library, u"PreTerminate");
+    QuoteWorkbench workbench(s->db);
+    if (!workbench.isOpen()) {
+        c.err() << workbench.error() << Qt::endl;
+        return 1;
+    }
+    const QuoteWorkbench::Outcome outcome =
+        workbench.compare(s->quote.id, s->selectedIDs.split(QLatin1Char('|')));
+    (outcome.accepted ? c.out() : c.err()) << outcome.message << Qt::endl;
+    return outcome.accepted ? 0 : 3;
+}
+
 } // namespace
 
 void AddToolCommands(std::vector<Command> &commands)
@@ -447,6 +472,13 @@ void AddToolCommands(std::vector<Command> &commands)
                         shared + QList<QCommandLineOption>{CustomerDiscountOption,
                                                            ItemDiscountOption, ApplyOption},
                         runChangeDiscount});
+    commands.push_back({{QStringLiteral("compare")},
+                        QString(),
+                        QStringLiteral("Compare lines of a quote with other products, styles and "
+                                       "options in the compare window (--quote N [--lines ...] "
+                                       "--gui); OK writes the chosen configurations."),
+                        {QuoteOption, LinesOption, GuiOption},
+                        runCompare});
     commands.push_back({{QStringLiteral("demo")},
                         QString(),
                         QStringLiteral("Create the demo company if missing and show a bulk "

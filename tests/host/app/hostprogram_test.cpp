@@ -98,6 +98,14 @@ TEST(HostProgram, shouldRefuseBadDatabasesAndBadCommandsClearly)
               QStringLiteral("--db"), dir.filePath(QStringLiteral("c.db"))});
     EXPECT_EQ(show.exitCode, 1);
     EXPECT_TRUE(show.err.contains(u"no quote 77"));
+
+    // The compare tool is a window: without a display it says so and touches nothing.
+    const HostRun compare =
+        Host({QStringLiteral("compare"), QStringLiteral("--quote"), QStringLiteral("Q-1001"),
+              QStringLiteral("--db"), dir.filePath(QStringLiteral("c.db"))});
+    EXPECT_EQ(compare.exitCode, 2);
+    EXPECT_TRUE(compare.err.contains(u"The compare tool needs a display"))
+        << compare.err.toStdString();
 }
 
 namespace {

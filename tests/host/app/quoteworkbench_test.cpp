@@ -4,7 +4,9 @@
 #include "host/app/quoteworkbench.h"
 #include "host/database/seed.h"
 
+#include "compare/comparewindow.h"
 #include "engine/engines.h"
+#include "ui/reportgrid.h"
 
 #include <gtest/gtest.h>
 
@@ -178,4 +180,43 @@ TEST(QuoteWorkbench, anEditedItemIsWrittenAndCanBeUndone)
     bench.undo();
     EXPECT_EQ(company.lines()[0].priceCostXML, before[0].priceCostXML);
     EXPECT_EQ(company.lines()[0].itemXML, before[0].itemXML);
+}
+
+TEST(QuoteWorkbench, theConfigurationChosenInTheCompareWindowIsWritten)
+{
+    DemoCompany company;
+    QuoteWorkbench bench(company.db, std::make_shared<NotedMessages>());
+    ASSERT_TRUE(bench.isOpen()) << bench.error().toStdString();
+    const auto before = company.lines();
+    EXPECT_FALSE(bench.compare(company.quote, {}).ran);
+
+    // In the window: line 4 (the second row) gets another style in "A", which is chosen.
+    int rows = 0;
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [&rows, poll] {
+        auto *window = qobject_cast<CompareWindow *>(QApplication::activeModalWidget());
+        if (!window || !window->isFilled())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        rows = window->grid()->model()->recordCount();
+        CompareCell &cell = window->model().Columns()[1].Cells[1];
+        cell.Style = QStringLiteral("2.5 Inch Slat");
+        window->model().ClearCellSelection();
+        window->model().ToggleCellSelection(1, 1);
+        window->RunTaskCommand(205); // Choose selected cells
+        window->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    });
+    poll->start(20);
+    const auto outcome = bench.compare(company.quote, {before[3].uniqueID, before[0].uniqueID});
+    EXPECT_EQ(rows, 2);
+    EXPECT_TRUE(outcome.accepted);
+    EXPECT_EQ(outcome.written, 1);
+    const auto after = company.lines();
+    EXPECT_EQ(after[3].style, "2.5 Inch Slat");
+    EXPECT_EQ(after[3].itemXML, before[3].itemXML);
+    EXPECT_EQ(after[0].style, before[0].style);
+    ASSERT_TRUE(bench.canUndo());
+    bench.undo();
+    EXPECT_EQ(company.lines()[3].style, before[3].style);
 }
