@@ -1,5 +1,7 @@
-// Filling the bulk change review at full scale: the review rows from the engine's lines, the
-// grid from the rows, and the first paint of the grid with all of them laid out.
+// The windows' fills at full scale: the bulk change review (rows from the engine's lines, the
+// grid from the rows, the first paint with all of them laid out), the item review results,
+// and the compare window's rebuild.
+#include "compare/comparewindow.h"
 #include "host/database/database.h"
 #include "host/database/seed.h"
 #include "host/helpers/dimensionconverter.h"
@@ -12,6 +14,7 @@
 #include "ui/imagemanager.h"
 #include "ui/reportgrid.h"
 #include "ui/reporthelpers.h"
+#include "ui/taskpanel.h"
 #include <zeltpc5/classregistry.h>
 
 #include <QApplication>
@@ -370,6 +373,81 @@ void BM_ReviewResultsFill(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * count);
 }
 
+// The compare window over 1,000 lines with seven columns: the original and "A" to "F".
+struct CompareFixture
+{
+    explicit CompareFixture(const benchmark::State &state)
+    {
+        for (int i = 0; i < int(state.range(0)); ++i)
+            lines.AddLine(qint16(i + 1), qint16(1 + i % 4), 1 + i % 4, QStringLiteral("Standard"),
+                          itemXml(i), priceCostXml(i, 144.48 + i % 50, shapeArg(state)),
+                          QString::number(i));
+        grid.setIcons(&icons);
+        grid.setFootersVisible(true);
+        tasks.setIcons(&icons);
+    }
+    std::unique_ptr<CompareModel> openModel() const
+    {
+        auto model = std::make_unique<CompareModel>(lines, reference.services);
+        model->LoadOriginalColumn();
+        while (model->AddColumn().added) {
+        }
+        return model;
+    }
+    // RefreshCompare: the grid's columns, every row with each cell's texts, the column
+    // totals, and the task panel.
+    void refresh(const CompareModel &model)
+    {
+        SetupCompareGridColumns(grid, model);
+        FillCompareGrid(grid, model);
+        tasks.SetGroups(model.UpdateTaskPanelContent());
+    }
+    bool complete() const
+    {
+        return grid.model()->recordCount() == lines.CountLines() &&
+               grid.model()->columns().size() == 10u;
+    }
+
+    const ReferenceHost reference;
+    LineStore lines;
+    const ImageManager icons;
+    ReportGrid grid;
+    TaskPanel tasks;
+};
+
+// The rebuild every command that changes the model runs, after the window has opened: the
+// cells' texts are kept by their documents, so only changed cells are read again.
+void BM_CompareRefresh(benchmark::State &state)
+{
+    CompareFixture fixture(state);
+    const auto model = fixture.openModel();
+    fixture.refresh(*model); // the window's opening fill
+    for (auto _ : state)
+        fixture.refresh(*model);
+    if (!fixture.complete())
+        state.SkipWithError("the grid does not hold every line and column");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The first fill as the window opens: every line's documents read and every product name
+// asked once.
+void BM_CompareOpen(benchmark::State &state)
+{
+    CompareFixture fixture(state);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto model = fixture.openModel();
+        state.ResumeTiming();
+        fixture.refresh(*model);
+        state.PauseTiming();
+        model.reset();
+        state.ResumeTiming();
+    }
+    if (!fixture.complete())
+        state.SkipWithError("the grid does not hold every line and column");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 // Arguments: lines, then for the fills that read documents the price/cost shape (0 as a host
 // writes it, 1 as the component's pricing leaves it).
 BENCHMARK(BM_ReplaceReviewModelFill)
@@ -400,6 +478,17 @@ BENCHMARK(BM_ReplaceReviewFillAndPaint)
     ->ArgNames({"lines", "calculated"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+BENCHMARK(BM_CompareRefresh)
+    ->ArgsProduct({{1000}, {0, 1}})
+    ->ArgNames({"lines", "calculated"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK(BM_CompareOpen)
+    ->ArgsProduct({{1000}, {0, 1}})
+    ->ArgNames({"lines", "calculated"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 BENCHMARK(BM_ReviewResultsFill)
     ->Arg(4096)

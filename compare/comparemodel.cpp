@@ -113,36 +113,76 @@ std::vector<CompareGridRow> CompareModel::FillGrid() const
     const int count = m_lines->CountLines();
     std::vector<CompareGridRow> rows;
     rows.reserve(size_t(count));
+    m_used.clear();
     for (int i = 0; i < count; ++i) {
         const LineRecord &line = *m_lines->record(i);
         CompareGridRow row;
         row.line = QString::number(line.Line);
         row.quantity = line.Quantity;
-        row.location = locationText(line.OriginalItemXML);
+        row.location = cellTexts(line.OriginalProductID, line.OriginalStyle, line.OriginalItemXML,
+                                 line.OriginalPriceCostXML)
+                           .location;
         for (const CompareColumn &column : m_columns) {
             if (i >= int(column.Cells.size()))
                 break;
             const CompareCell &cell = column.Cells[size_t(i)];
+            const CellTexts &texts = cellTexts(cell);
             CompareGridCell item;
-            item.unitPrice = UnitPrice(cell.PriceCostXML);
-            item.text = BuildCellText(cell.ProductID, cell.Style, item.unitPrice, cell.Chosen);
-            item.tooltip = BuildCellDetails(cell.ProductID, cell.Style, cell.ItemXML);
+            item.unitPrice = texts.unitPrice;
+            item.text = cell.Chosen ? QStringLiteral("<TextBlock><Bold>") + texts.body +
+                                          QStringLiteral("</Bold></TextBlock>")
+                                    : QStringLiteral("<TextBlock>") + texts.body +
+                                          QStringLiteral("</TextBlock>");
+            item.tooltip = texts.details;
             item.chosen = cell.Chosen;
             item.selected = cell.Selected;
             row.cells.push_back(std::move(item));
         }
         rows.push_back(std::move(row));
     }
+    // What this rebuild did not use goes: cells replaced or removed since.
+    m_texts.swap(m_used);
+    m_used.clear();
     return rows;
 }
 
-QString CompareModel::locationText(const QString &itemXml) const
+const CompareModel::CellTexts &CompareModel::cellTexts(const CompareCell &cell) const
+{
+    return cellTexts(cell.ProductID, cell.Style, cell.ItemXML, cell.PriceCostXML);
+}
+
+const CompareModel::CellTexts &CompareModel::cellTexts(qint32 productID, const QString &style,
+                                                       const QString &itemXml,
+                                                       const QString &priceCostXml) const
+{
+    const CellKey key{productID, TextRef(style), TextRef(itemXml), TextRef(priceCostXml)};
+    if (const auto used = m_used.constFind(key); used != m_used.cend())
+        return *used;
+    if (const auto kept = m_texts.constFind(key); kept != m_texts.cend())
+        return *m_used.insert(key, *kept);
+    CellTexts texts{style, itemXml, priceCostXml, {}, {}, {}, UnitPrice(priceCostXml)};
+    texts.body = cellBody(productID, style, texts.unitPrice);
+    const std::optional<XmlDocument> document = LoadItemXML(itemXml);
+    const XmlDocument *item = document ? &*document : nullptr;
+    texts.details = details(productName(productID), style, item);
+    texts.location = locationText(item);
+    return *m_used.insert(key, texts);
+}
+
+QString CompareModel::productName(qint32 productID) const
+{
+    if (const auto found = m_productNames.constFind(productID); found != m_productNames.cend())
+        return *found;
+    return *m_productNames.insert(productID, m_host.GetProductNameFromID(productID));
+}
+
+QString CompareModel::locationText(const XmlDocument *itemDocument) const
 {
     QString location;
     QString dimensions;
-    if (const std::optional<XmlDocument> document = LoadItemXML(itemXml)) {
-        location = GetRoomLocation(*document);
-        dimensions = GetDimensionText(*document);
+    if (itemDocument) {
+        location = GetRoomLocation(*itemDocument);
+        dimensions = GetDimensionText(*itemDocument);
     }
     if (location.isEmpty())
         location = QStringLiteral("No Location Specified");
@@ -162,8 +202,8 @@ std::vector<CompareColumnTotal> CompareModel::ShowColumnTotals() const
         std::optional<Currency> total = Currency();
         for (int r = 0; total && r < count && r < int(column.Cells.size()); ++r) {
             const std::optional<Currency> amount =
-                UnitPrice(column.Cells[size_t(r)].PriceCostXML)
-                    .multiply(double(m_lines->record(r)->Quantity));
+                cellTexts(column.Cells[size_t(r)])
+                    .unitPrice.multiply(double(m_lines->record(r)->Quantity));
             total = amount ? total->add(*amount) : std::nullopt;
         }
         totals.push_back({FirstCompareItemIndex + int(j), total,
@@ -180,25 +220,35 @@ Currency CompareModel::UnitPrice(const QString &priceCostXml) const
 QString CompareModel::BuildCellText(qint32 productID, const QString &style, Currency unitPrice,
                                     bool chosen) const
 {
-    // Joined rather than templated, so that braces in a name are not filled as placeholders.
-    const QString body = EscapeMarkup(m_host.GetProductNameFromID(productID)) +
-                         QStringLiteral("<LineBreak/>") + EscapeMarkup(style) +
-                         QStringLiteral("<LineBreak/>") +
-                         EscapeMarkup(FormatCurrency(unitPrice, m_locale));
+    const QString body = cellBody(productID, style, unitPrice);
     return chosen
                ? QStringLiteral("<TextBlock><Bold>") + body + QStringLiteral("</Bold></TextBlock>")
                : QStringLiteral("<TextBlock>") + body + QStringLiteral("</TextBlock>");
 }
 
+QString CompareModel::cellBody(qint32 productID, const QString &style, Currency unitPrice) const
+{
+    // Joined rather than templated, so that braces in a name are not filled as placeholders.
+    return EscapeMarkup(productName(productID)) + QStringLiteral("<LineBreak/>") +
+           EscapeMarkup(style) + QStringLiteral("<LineBreak/>") +
+           EscapeMarkup(FormatCurrency(unitPrice, m_locale));
+}
+
 QString CompareModel::BuildCellDetails(qint32 productID, const QString &style,
                                        const QString &itemXml) const
 {
-    QString text = m_host.GetProductNameFromID(productID) + CrLf + style + CrLf;
     const std::optional<XmlDocument> document = LoadItemXML(itemXml);
-    if (!document)
+    return details(productName(productID), style, document ? &*document : nullptr);
+}
+
+QString CompareModel::details(const QString &name, const QString &style,
+                              const XmlDocument *itemDocument) const
+{
+    QString text = name + CrLf + style + CrLf;
+    if (!itemDocument)
         return text;
     const QList<XmlNode> options =
-        document->documentElement().selectNodes(QStringLiteral("//ItemData/Options/Option"));
+        itemDocument->documentElement().selectNodes(QStringLiteral("//ItemData/Options/Option"));
     int examined = 0;
     for (const XmlNode &option : options) {
         const QString value = GetXMLValue(QStringLiteral("Value"), option);

@@ -9,6 +9,7 @@
 #include "ui/taskpanelcontent.h"
 #include "xml/xmldocument.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <Qt>
@@ -140,12 +141,56 @@ public:
     Currency UnitPrice(const QString &priceCostXml) const;
 
 private:
-    QString locationText(const QString &itemXml) const;
+    // What the grid shows of one configuration. Every rebuild of the grid needs these for
+    // every cell, and most cells are copies of others, so they are kept by the cell's
+    // product, style and documents. The key is where the texts' characters are: an entry
+    // holds the texts themselves, so those characters stay where they are and unchanged for
+    // as long as the entry exists (a change to a shared text copies it elsewhere). Equal texts
+    // held apart only cost a second entry.
+    struct TextRef
+    {
+        const QChar *data = nullptr;
+        qsizetype size = 0;
+        explicit TextRef(const QString &text) : data(text.constData()), size(text.size()) {}
+        friend bool operator==(const TextRef &, const TextRef &) = default;
+    };
+    struct CellKey
+    {
+        qint32 productID = 0;
+        TextRef style, itemXml, priceCostXml;
+        friend bool operator==(const CellKey &, const CellKey &) = default;
+        friend size_t qHash(const CellKey &key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.productID, key.style.data, key.style.size, key.itemXml.data,
+                              key.itemXml.size, key.priceCostXml.data, key.priceCostXml.size);
+        }
+    };
+    struct CellTexts
+    {
+        QString style, itemXml, priceCostXml; // what the key points into, kept in place
+        QString body;     // name, style and unit price as markup, without the TextBlock
+        QString details;  // the tooltip
+        QString location; // room location and dimensions, each followed by CR LF
+        Currency unitPrice;
+    };
+    const CellTexts &cellTexts(const CompareCell &cell) const;
+    const CellTexts &cellTexts(qint32 productID, const QString &style, const QString &itemXml,
+                               const QString &priceCostXml) const;
+    QString cellBody(qint32 productID, const QString &style, Currency unitPrice) const;
+    QString productName(qint32 productID) const;
+    QString locationText(const XmlDocument *itemDocument) const;
+    QString details(const QString &name, const QString &style,
+                    const XmlDocument *itemDocument) const;
 
     const LineStore *m_lines;
     HostServices m_host;
     QLocale m_locale;
     std::vector<CompareColumn> m_columns;
+    // Kept from one rebuild to the next; each rebuild keeps only what it used.
+    mutable QHash<CellKey, CellTexts> m_texts;
+    mutable QHash<CellKey, CellTexts> m_used;
+    // The host's names do not change while the window is open.
+    mutable QHash<qint32, QString> m_productNames;
 };
 
 // The Value of the first option whose name equals the given one ignoring case; empty when

@@ -31,6 +31,7 @@ const QString Caption = QStringLiteral("Product Compare");
 const QColor SelectedCellColour(150, 185, 233);
 // Columns widen to their contents up to this.
 constexpr int MaxAutoColumnWidth = 200;
+constexpr int ResizePrecisionRows = 100;
 
 // Control ids of the menus and the task panel links.
 enum MenuId { NoItemsMenu = 100, OneItemMenu = 101, MoreMenu = 103, OriginalItemMenu = 104 };
@@ -484,6 +485,8 @@ void SetupCompareGridColumns(ReportGrid &grid, const CompareModel &model)
 {
     grid.ClearColumns();
     ApplyStandardGridStyle(grid, false);
+    // Columns widen to the rows on screen and some below, not to a measure of every row.
+    grid.view()->header()->setResizeContentsPrecision(ResizePrecisionRows);
     for (const CompareGridColumn &c : model.SetupGridColumns()) {
         ReportColumn column(c.itemIndex, c.caption, c.width, c.resizable);
         if (c.alignment)

@@ -365,6 +365,46 @@ TEST(CompareModelTotals, footersSumQuantityTimesUnitPrice)
     EXPECT_EQ(totals[1].text, QStringLiteral("$60.63")); // 39.98 + 21.75 - 1.10
 }
 
+// The grid's texts are kept between rebuilds; a cell whose product, style or documents
+// changed in any way must show the change, and the host is asked for each name once.
+TEST(CompareModelTexts, keptTextsFollowEveryChangeOfACell)
+{
+    NamingHost host;
+    int nameCalls = 0;
+    host.fake.common->on(QStringLiteral("GetProductNameFromID"), [&](VariantList &args) {
+        ++nameCalls;
+        return Variant(ToInt32(args.value(0)).value_or(0) == 1 ? QStringLiteral("Roller Shade")
+                                                               : QStringLiteral("Wood Blind"));
+    });
+    ThreeLines lines;
+    CompareModel model = opened(lines.store, host);
+    EXPECT_TRUE(model.FillGrid()[0].cells[1].text.contains(u"Cordless"));
+    EXPECT_EQ(nameCalls, 2);
+
+    // Changed in place: a text shared with the kept entry is copied before it changes.
+    CompareCell &cell = model.Columns()[1].Cells[0];
+    cell.Style[0] = QLatin1Char('X');
+    cell.PriceCostXML.replace(QStringLiteral("19.99"), QStringLiteral("18.50"));
+    cell.ProductID = 3;
+    std::vector<CompareGridRow> rows = model.FillGrid();
+    EXPECT_EQ(rows[0].cells[1].text,
+              "<TextBlock>Wood Blind<LineBreak/>Xordless<LineBreak/>$18.50</TextBlock>");
+    EXPECT_TRUE(rows[0].cells[1].tooltip.startsWith(u"Wood Blind\r\nXordless"));
+    EXPECT_EQ(rows[0].cells[0].text,
+              "<TextBlock><Bold>Roller Shade<LineBreak/>Cordless<LineBreak/>$19.99</Bold>"
+              "</TextBlock>");
+    EXPECT_EQ(model.ShowColumnTotals()[1].text, "$53.50"); // 2 x 18.50 + 3 x 5.5
+
+    // Changed back by assignment, and an item that no longer parses.
+    cell.Style = QStringLiteral("Cordless");
+    model.Columns()[1].Cells[1].ItemXML = QStringLiteral("<ItemData>");
+    rows = model.FillGrid();
+    EXPECT_TRUE(rows[0].cells[1].text.contains(u"Cordless"));
+    EXPECT_EQ(rows[1].cells[1].tooltip, "Wood Blind\r\n2 Inch Slat\r\n");
+    EXPECT_EQ(rows[1].location, "No Location Specified\r\nNo Dimensions\r\n");
+    EXPECT_EQ(nameCalls, 2);
+}
+
 TEST(CompareModelTotals, shouldLeaveFooterEmptyWhenTheTotalOverflows)
 {
     NamingHost host;
