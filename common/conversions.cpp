@@ -39,10 +39,12 @@ bool HasZeroLeadingGroup(const QString &text, const QLocale &locale)
         if (rest.startsWith(sign))
             rest = rest.mid(sign.size());
     }
+    // Zeros as typed: the locale's own or 0-9, which every locale reads.
     const QString zero = locale.zeroDigit();
     qsizetype zeros = 0;
-    while (!zero.isEmpty() && rest.mid(zeros).startsWith(zero))
-        zeros += zero.size();
+    while (rest.mid(zeros).startsWith(u'0') ||
+           (!zero.isEmpty() && rest.mid(zeros).startsWith(zero)))
+        zeros += rest.mid(zeros).startsWith(u'0') ? 1 : zero.size();
     if (zeros == 0 || zeros == rest.size())
         return false;
     rest = rest.mid(zeros);
@@ -198,6 +200,15 @@ double LeadingNumber(const QString &text)
     return number.toDouble();
 }
 
+QString LatinDigits(QString text)
+{
+    for (QChar &c : text) {
+        if (c.unicode() > u'9' && c.category() == QChar::Number_DecimalDigit)
+            c = QChar(u'0' + c.digitValue());
+    }
+    return text;
+}
+
 QString NumberToText(double value, const QLocale &locale)
 {
     QLocale plain = locale;
@@ -206,7 +217,7 @@ QString NumberToText(double value, const QLocale &locale)
     // beyond it an exponent is more readable than a run of zeros.
     const double magnitude = std::abs(value);
     const bool fixed = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e15);
-    return plain.toString(value, fixed ? 'f' : 'g', QLocale::FloatingPointShortest);
+    return LatinDigits(plain.toString(value, fixed ? 'f' : 'g', QLocale::FloatingPointShortest));
 }
 
 QString FormatMask(double value, const QString &mask, const QLocale &locale)
@@ -214,7 +225,7 @@ QString FormatMask(double value, const QString &mask, const QLocale &locale)
     if (mask.isEmpty())
         return NumberToText(value, locale);
     if (!std::isfinite(value))
-        return locale.toString(value);
+        return LatinDigits(locale.toString(value));
 
     const qsizetype point = mask.indexOf(u'.');
     const QStringView integerMask = QStringView(mask).left(point < 0 ? mask.size() : point);
@@ -243,9 +254,9 @@ QString FormatMask(double value, const QString &mask, const QLocale &locale)
     numberLocale.setNumberOptions(integerMask.contains(u',')
                                       ? locale.numberOptions() & ~QLocale::OmitGroupSeparator
                                       : locale.numberOptions() | QLocale::OmitGroupSeparator);
-    QString text = numberLocale.toString(magnitude, 'f', int(fraction.size()));
+    QString text = LatinDigits(numberLocale.toString(magnitude, 'f', int(fraction.size())));
 
-    const QString zero = locale.zeroDigit();
+    const QString zero = QStringLiteral("0");
     if (integer == "0" && minInteger == 0)
         text.remove(0, zero.size()); // "#.00" shows 0.5 as ".50"
     else if (int(integer.size()) < minInteger)
@@ -260,7 +271,7 @@ QString FormatCurrency(Currency amount, const QLocale &locale)
     // Rounded first so that an exact half cent goes away from zero rather than to the nearest
     // binary neighbour; the double then holds the cents exactly up to tens of trillions.
     const Currency cents = amount.rounded(2, RoundingMode::HalfAwayFromZero);
-    return locale.toCurrencyString(cents.toDouble(), QString(), 2);
+    return LatinDigits(locale.toCurrencyString(cents.toDouble()));
 }
 
 QString FormatPercent(double value, const QLocale &locale)

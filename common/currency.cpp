@@ -121,23 +121,13 @@ std::optional<Currency> FromDecimal(const detail::Decimal &d)
     return Currency::fromScaled(d.negative ? -qint64(magnitude) : qint64(magnitude));
 }
 
-// Exact factors for multiply and divide: the decimal the user wrote, as mantissa × 10^exponent.
-struct Factor
+// A whole factor that integer arithmetic takes exactly (a quantity, a count).
+std::optional<qint64> WholeFactor(double value)
 {
-    Wide mantissa = 0;
-    int exponent = 0;
-};
-
-Factor DecimalFactor(double value)
-{
-    const detail::Decimal d = detail::ShortestDecimal(value);
-    Factor f;
-    for (char c : d.digits)
-        f.mantissa = f.mantissa * 10 + (c - '0'); // at most 17 digits
-    if (d.negative)
-        f.mantissa = -f.mantissa;
-    f.exponent = d.exponent;
-    return f;
+    constexpr double Limit = 9007199254740992.0; // 2^53: every whole double below is exact
+    if (value != std::trunc(value) || std::abs(value) >= Limit)
+        return std::nullopt;
+    return qint64(value);
 }
 
 } // namespace
@@ -146,7 +136,18 @@ std::optional<Currency> Currency::fromDouble(double value)
 {
     if (!std::isfinite(value))
         return std::nullopt;
-    return FromDecimal(detail::ShortestDecimal(value));
+    // As the platform the amounts come from converts: the double times 10,000 in double
+    // precision, then that double rounded half to even. 37.0699 * 0.5 is the double
+    // 18.534949999..., so it becomes 18.5349, where its shortest text 18.53495 would round up.
+    const double scaled = value * double(Scale);
+    double whole = std::floor(scaled);
+    const double part = scaled - whole; // exact: the floor of a double is near it
+    if (part > 0.5 || (part == 0.5 && std::fmod(whole, 2.0) != 0))
+        whole += 1;
+    constexpr double Limit = 9223372036854775808.0; // 2^63
+    if (whole >= Limit || whole <= -Limit)
+        return std::nullopt;
+    return fromScaled(qint64(whole));
 }
 
 std::optional<Currency> Currency::fromString(const QString &text, const QLocale &locale)
@@ -183,43 +184,28 @@ std::optional<Currency> Currency::subtract(Currency other) const
     return Checked(Wide(m_scaled) - other.m_scaled);
 }
 
-// The factor counts as the decimal it prints as, so 1.2345 × 0.1 is the tie 0.12345 and rounds
-// to even, exactly as fromDouble(0.12345) does.
+// A whole factor multiplies exactly, as money times a count does; any other factor makes a
+// double product, converted as fromDouble converts.
 std::optional<Currency> Currency::multiply(double factor) const
 {
     if (!std::isfinite(factor))
         return std::nullopt;
-    const Factor f = DecimalFactor(factor);
-    const Wide product = Wide(m_scaled) * f.mantissa; // below 10^37: no overflow
-    if (product == 0)
-        return Currency();
-    if (f.exponent >= 0) {
-        if (f.exponent > 19 || product > Max || product < -Max)
-            return std::nullopt;
-        return Checked(product * Pow10(f.exponent));
-    }
-    if (f.exponent < -38)
-        return Currency(); // far below half a ten-thousandth
-    return Checked(RoundedQuotient(product, Pow10(-f.exponent), RoundingMode::HalfEven));
+    if (const std::optional<qint64> whole = WholeFactor(factor))
+        return Checked(Wide(m_scaled) * *whole);
+    return fromDouble(toDouble() * factor);
 }
 
 std::optional<Currency> Currency::divide(double divisor) const
 {
     if (divisor == 0 || !std::isfinite(divisor))
         return std::nullopt;
-    const Factor f = DecimalFactor(divisor);
-    Wide num = f.mantissa < 0 ? -Wide(m_scaled) : Wide(m_scaled);
-    Wide den = f.mantissa < 0 ? -f.mantissa : f.mantissa;
-    if (f.exponent >= 0) {
-        if (f.exponent > 21)
-            return Currency(); // a divisor of 10^22 or more takes every amount to zero
-        den *= Pow10(f.exponent);
-    } else if (num != 0) {
-        // A numerator beyond __int128 over a 17-digit mantissa cannot fit in 64 bits either.
-        if (-f.exponent > 38 || __builtin_mul_overflow(num, Pow10(-f.exponent), &num))
-            return std::nullopt;
+    if (const std::optional<qint64> whole = WholeFactor(divisor)) {
+        // The quotient rounds on a positive divisor.
+        const Wide num = *whole < 0 ? -Wide(m_scaled) : Wide(m_scaled);
+        return Checked(RoundedQuotient(num, *whole < 0 ? -Wide(*whole) : Wide(*whole),
+                                       RoundingMode::HalfEven));
     }
-    return Checked(RoundedQuotient(num, den, RoundingMode::HalfEven));
+    return fromDouble(toDouble() / divisor);
 }
 
 Currency Currency::rounded(int decimals, RoundingMode mode) const
@@ -247,11 +233,11 @@ QString Currency::toString(const QLocale &locale) const
             --width;
         const QString digits = plain.toString(fraction);
         const int leadingZeros = width - int(std::to_string(fraction).size());
-        text += locale.decimalPoint() + locale.zeroDigit().repeated(leadingZeros) + digits;
+        text += locale.decimalPoint() + QString(leadingZeros, u'0') + digits;
     }
     if (m_scaled < 0)
         text.prepend(locale.negativeSign());
-    return text;
+    return LatinDigits(text);
 }
 
 } // namespace zeltpc5

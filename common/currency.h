@@ -33,10 +33,12 @@ public:
         return c;
     }
     static constexpr Currency fromUnits(qint64 units) { return fromScaled(units * Scale); }
-    // Rounds to four decimals, halves to even. Nothing for NaN, infinity or out of range.
+    // The value times 10,000 in double precision, rounded half to even: every double that
+    // becomes money goes through here. Nothing for NaN, infinity or out of range.
     static std::optional<Currency> fromDouble(double value);
     // Reads a number under the locale's separators (see ParseNumber). Nothing when not numeric.
-    static std::optional<Currency> fromString(const QString &text, const QLocale &locale = QLocale());
+    static std::optional<Currency> fromString(const QString &text,
+                                              const QLocale &locale = QLocale());
 
     constexpr qint64 scaled() const { return m_scaled; }
     constexpr CurrencyValue value() const { return CurrencyValue{m_scaled}; }
@@ -47,9 +49,10 @@ public:
     // Arithmetic reports overflow as nothing instead of wrapping.
     std::optional<Currency> add(Currency other) const;
     std::optional<Currency> subtract(Currency other) const;
-    std::optional<Currency> multiply(double factor) const;     // result rounded half-even
-    std::optional<Currency> divide(double divisor) const;      // nothing for zero divisor
-    Currency negated() const // -min is clamped to max
+    // Whole factors are exact; others give a double result converted by fromDouble.
+    std::optional<Currency> multiply(double factor) const;
+    std::optional<Currency> divide(double divisor) const; // nothing for zero divisor
+    Currency negated() const                              // -min is clamped to max
     {
         return fromScaled(m_scaled == std::numeric_limits<qint64>::min()
                               ? std::numeric_limits<qint64>::max()

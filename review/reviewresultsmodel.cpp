@@ -172,9 +172,9 @@ void ItemReviewResultsModel::Fill(const ReviewResultsSource &source, const QLoca
         m_summary.push_back({group, QString::fromLatin1(SummaryGroups[group]),
                              QString::fromLatin1(heading), value});
     };
-    add(0, "Total items", locale.toString(count));
-    add(0, "Product items", locale.toString(productLines));
-    add(0, "Additional charge items", locale.toString(count - productLines));
+    add(0, "Total items", LatinDigits(locale.toString(count)));
+    add(0, "Product items", LatinDigits(locale.toString(productLines)));
+    add(0, "Additional charge items", LatinDigits(locale.toString(count - productLines)));
     add(1, "Number of unique products/styles", distinctText(products, products.first(), locale));
     QString vendorName;
     if (vendors.count() == 1) {

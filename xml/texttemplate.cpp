@@ -42,17 +42,17 @@ std::optional<QString> TemplateValueText(const QVariant &value, const QLocale &l
     case QMetaType::Int:
     case QMetaType::Long:
     case QMetaType::LongLong:
-        return plain.toString(value.toLongLong());
+        return LatinDigits(plain.toString(value.toLongLong()));
     case QMetaType::UChar:
     case QMetaType::UShort:
     case QMetaType::UInt:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
-        return plain.toString(value.toULongLong());
+        return LatinDigits(plain.toString(value.toULongLong()));
     case QMetaType::QDate:
-        return locale.toString(value.toDate(), QLocale::ShortFormat);
+        return LatinDigits(locale.toString(value.toDate(), QLocale::ShortFormat));
     case QMetaType::QDateTime:
-        return locale.toString(value.toDateTime(), QLocale::ShortFormat);
+        return LatinDigits(locale.toString(value.toDateTime(), QLocale::ShortFormat));
     default:
         break;
     }

@@ -98,7 +98,7 @@ TEST(ConversionsTest, FormatMaskPlacesDigitsAndSeparators)
     EXPECT_EQ(FormatPercent(12.5, de), "12,5");
 }
 
-TEST(ConversionsTest, FormatCurrencyUsesTheLocaleFormatWithTwoDecimals)
+TEST(ConversionsTest, FormatCurrencyUsesTheLocaleFormat)
 {
     EXPECT_EQ(FormatCurrency(Currency::fromScaled(12345000), us), "$1,234.50");
     EXPECT_EQ(FormatCurrency(Currency::fromScaled(12345000), de), "1.234,50\u00a0€");
@@ -107,6 +107,34 @@ TEST(ConversionsTest, FormatCurrencyUsesTheLocaleFormatWithTwoDecimals)
     // An exact half cent goes away from zero, not by the binary value of 1.005.
     EXPECT_EQ(FormatCurrency(Currency::fromScaled(10050), us), "$1.01");
     EXPECT_EQ(FormatCurrency(Currency::fromScaled(-40), us), "$0.00");
+}
+
+// Regional settings choose separators and the currency format; digits stay 0-9.
+TEST(ConversionsTest, localesWithTheirOwnDigitsStillWriteZeroToNine)
+{
+    const QLocale egypt(QLocale::Arabic, QLocale::Egypt);
+    const QLocale persian(QLocale::Persian, QLocale::Iran);
+    EXPECT_EQ(LatinDigits(QStringLiteral("\u0661\u0662\u066b\u0665 \u06f0 9")), "12\u066b5 0 9");
+    EXPECT_EQ(NumberToText(1234.5, egypt), "1234\u066b5");
+    EXPECT_EQ(NumberToText(-3, persian), persian.negativeSign() + QStringLiteral("3"));
+    EXPECT_EQ(FormatMask(1234.5, QStringLiteral("#,##0.00"), egypt), "1\u066c234\u066b50");
+    EXPECT_EQ(FormatMask(0.5, QStringLiteral("00.0"), egypt), "00\u066b5");
+    EXPECT_EQ(Currency::fromScaled(-5).toString(egypt), egypt.negativeSign() + "0\u066b0005");
+    EXPECT_EQ(FormatCurrency(Currency::fromScaled(12345678), egypt),
+              "1\u066c234\u066b57\u00a0\u062c.\u0645.\u200f");
+    // What such a locale writes, it reads back.
+    EXPECT_EQ(ParseNumber(NumberToText(1234.5, egypt), egypt), 1234.5);
+    EXPECT_EQ(ParseNumber(QStringLiteral("0\u066b125"), egypt), 0.125);
+}
+
+TEST(ConversionsTest, currencyTextsShowTheLocalesDecimalsOfTheCentsAmount)
+{
+    const Currency amount = Currency::fromScaled(12345678); // 1,234.5678: 1,234.57 in cents
+    EXPECT_EQ(FormatCurrency(amount, QLocale(QLocale::Japanese, QLocale::Japan)), "\uffe51,235");
+    EXPECT_EQ(FormatCurrency(amount, QLocale(QLocale::Arabic, QLocale::Kuwait)),
+              "1\u066c234\u066b570\u00a0\u062f.\u0643.\u200f");
+    EXPECT_EQ(FormatCurrency(amount, de), "1.234,57\u00a0€");
+    EXPECT_EQ(FormatCurrency(amount, us), "$1,234.57");
 }
 
 TEST(ConversionsTest, plainNumbersReadTheSameAsUnderTheGeneralReader)

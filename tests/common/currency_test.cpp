@@ -1,3 +1,4 @@
+#include "common/conversions.h"
 #include "common/currency.h"
 
 #include <gtest/gtest.h>
@@ -21,10 +22,23 @@ std::optional<qint64> Scaled(std::optional<Currency> c)
 
 } // namespace
 
-TEST(CurrencyTest, FromDoubleRoundsHalvesToEvenOnTheDecimalValue)
+TEST(CurrencyTest, FromDoubleRoundsTheDoubleTimesTenThousandHalfToEven)
 {
-    // 1.00015 is 1.000149999... in binary; the tie must still be seen.
-    EXPECT_EQ(Scaled(Currency::fromDouble(1.00005)), 10000);
+    // The double product decides, not its shortest text: 37.0699 * 0.5 is 18.534949999...
+    // (18.5349, shown 18.53) and 0.0299 * 0.5 times 10,000 is exactly 149.5 (0.0150, 0.02).
+    const Currency half = *Currency::fromDouble(37.0699 * 0.5);
+    EXPECT_EQ(Scaled(half), 185349);
+    EXPECT_EQ(FormatCurrency(half, QLocale(QLocale::English, QLocale::UnitedStates)), "$18.53");
+    const Currency tie = *Currency::fromDouble(0.0299 * 0.5);
+    EXPECT_EQ(Scaled(tie), 150);
+    EXPECT_EQ(FormatCurrency(tie, QLocale(QLocale::English, QLocale::UnitedStates)), "$0.02");
+    // The same rule where money times a rate becomes money.
+    EXPECT_EQ(Scaled(Currency::fromScaled(370699).multiply(0.5)), 185349);
+    EXPECT_EQ(Scaled(Currency::fromScaled(299).multiply(0.5)), 150);
+
+    // 1.00005 times 10,000 is 10000.500000000002: above the tie.
+    EXPECT_EQ(Scaled(Currency::fromDouble(1.00005)), 10001);
+    EXPECT_EQ(Scaled(Currency::fromDouble(0.00025)), 2);
     EXPECT_EQ(Scaled(Currency::fromDouble(1.00015)), 10002);
     EXPECT_EQ(Scaled(Currency::fromDouble(-1.00015)), -10002);
     EXPECT_EQ(Scaled(Currency::fromDouble(2.5)), 25000);
@@ -48,9 +62,8 @@ TEST(CurrencyTest, ArithmeticReportsOverflowInsteadOfWrapping)
     EXPECT_EQ(tiny.divide(0), std::nullopt);
 }
 
-TEST(CurrencyTest, MultiplyAndDivideTakeTheFactorAsItsDecimalValue)
+TEST(CurrencyTest, MultiplyAndDivideByWholeFactorsAreExact)
 {
-    // 1.2345 × 0.1 is the tie 0.12345; binary 0.1 (0.1000...0555) would tip it up.
     EXPECT_EQ(Scaled(Currency::fromScaled(12345).multiply(0.1)), 1234);
     EXPECT_EQ(Scaled(Currency::fromScaled(12355).multiply(-0.1)), -1236);
     EXPECT_EQ(Scaled(Currency::fromUnits(10).multiply(1.15)), 115000);

@@ -1,4 +1,5 @@
 // Discount groups and levels, and the resolution of the levels into rates.
+#include "common/conversions.h"
 #include "pricing/discounts.h"
 #include "pricing/pricecostfields.h"
 #include "pricing/resolution.h"
@@ -312,4 +313,41 @@ TEST(ResolveDiscounts, keepsOverriddenRatesAndAppliesVendorMargins)
     host.marginSource = 0;
     ResolvePriceDiscount(stored, host.services());
     EXPECT_EQ(Field(stored, QStringLiteral("PriceMargin")), QStringLiteral("0.2"));
+}
+
+// The statements and the written document under regional settings: numbers in statements
+// and documents keep 0-9 whatever digits the locale has, and only the separators follow it.
+TEST(LoadDiscounts, writesStatementsAndDocumentsWithZeroToNineUnderEveryLocale)
+{
+    for (const QLocale &locale :
+         {QLocale(QLocale::Arabic, QLocale::Egypt), QLocale(QLocale::Japanese, QLocale::Japan),
+          QLocale(QLocale::German, QLocale::Germany)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        const QString twelveAndAHalf = QStringLiteral("12") + locale.decimalPoint() + u'5';
+        PricingHost host;
+        host.scalars[QStringLiteral("SELECT ID FROM DiscountGroups WHERE DiscountGroupType = 1")] =
+            11;
+        host.scalars[QStringLiteral("SELECT DiscountGroupID FROM Customers WHERE ID = 3")] = 22;
+        host.reads[Level(QStringLiteral("1"), QStringLiteral("11"), QStringLiteral("7"))] =
+            Records({Rates(twelveAndAHalf)});
+        host.reads[Level(QStringLiteral("2"), QStringLiteral("22"), QStringLiteral("7"),
+                         QStringLiteral("Basic"))] = Records({Rates(QStringLiteral("8"))});
+        XmlDocument doc = PriceCost({{QStringLiteral("ProductID"), QStringLiteral("7")},
+                                     {QStringLiteral("Style"), QStringLiteral("Basic")},
+                                     {QStringLiteral("CustomerID"), QStringLiteral("3")}});
+        SqlSession session = host.session();
+        LoadDiscounts(Item, doc, host.services(), session, locale);
+
+        ASSERT_GE(host.statements.size(), 5);
+        EXPECT_EQ(host.statements.at(0),
+                  QStringLiteral("SELECT ID FROM DiscountGroups WHERE DiscountGroupType = 1"));
+        EXPECT_EQ(host.statements.at(1),
+                  Level(QStringLiteral("1"), QStringLiteral("11"), QStringLiteral("7")));
+        EXPECT_EQ(Field(doc, QStringLiteral("CostDiscountGroupID")), "11");
+        EXPECT_EQ(Field(doc, QStringLiteral("CostProductDiscount")), twelveAndAHalf);
+        EXPECT_EQ(Field(doc, QStringLiteral("PriceStyleDiscount")), "8");
+        for (const QString &statement : host.statements)
+            EXPECT_EQ(statement, LatinDigits(statement));
+        EXPECT_EQ(doc.xml(), LatinDigits(doc.xml()));
+    }
 }
