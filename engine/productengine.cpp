@@ -93,35 +93,43 @@ QString ProductEngine::Notice(qint32 index)
     return latebound::Text(CallQuietly(m_engine, u"Notice", {MakeInt32(index)}));
 }
 
-Currency ProductEngine::amount(QStringView member, VariantList args)
+std::optional<Currency> ProductEngine::amount(QStringView member, VariantList args)
 {
-    const auto v = ToCurrency(CallQuietly(m_engine, member, args));
-    return v ? Currency(*v) : Currency();
+    Variant result;
+    if (!m_engine || !CallByName(m_engine, member, CallType::Method, args, &result))
+        return std::nullopt;
+    const auto v = ToCurrency(result);
+    return v ? std::optional(Currency(*v)) : std::nullopt;
 }
 
-Currency ProductEngine::PriceBeforeDiscount()
+std::optional<Currency> ProductEngine::PriceBeforeDiscount()
 {
     return amount(u"PriceBeforeDiscount");
 }
 
-Currency ProductEngine::PriceAfterDiscount()
+std::optional<Currency> ProductEngine::PriceAfterDiscount()
 {
     return amount(u"PriceAfterDiscount");
 }
 
-Currency ProductEngine::CostBeforeDiscount()
+std::optional<Currency> ProductEngine::CostBeforeDiscount()
 {
     return amount(u"CostBeforeDiscount");
 }
 
-Currency ProductEngine::CostAfterDiscount()
+std::optional<Currency> ProductEngine::CostAfterDiscount()
 {
     return amount(u"CostAfterDiscount");
 }
 
-qint32 ProductEngine::PriceLineAnalyticCount()
+std::optional<qint32> ProductEngine::PriceLineAnalyticCount()
 {
-    return latebound::Int32(CallQuietly(m_engine, u"PriceLineAnalyticCount"));
+    VariantList args;
+    Variant result;
+    if (!m_engine ||
+        !CallByName(m_engine, u"PriceLineAnalyticCount", CallType::Method, args, &result))
+        return std::nullopt;
+    return ToInt32(result);
 }
 
 QString ProductEngine::PriceLineAnalyticName(qint32 index)
@@ -134,7 +142,7 @@ QString ProductEngine::PriceLineAnalyticPLCode(qint32 index)
     return latebound::Text(CallQuietly(m_engine, u"PriceLineAnalyticPLCode", {MakeInt32(index)}));
 }
 
-Currency ProductEngine::PriceLineAnalyticValue(qint32 index)
+std::optional<Currency> ProductEngine::PriceLineAnalyticValue(qint32 index)
 {
     return amount(u"PriceLineAnalyticValue", {MakeInt32(index)});
 }

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace zeltpc5 {
 
 class ProductEngine
@@ -39,17 +41,20 @@ public:
     QString Error(qint32 index);
     qint32 NoticeCount();
     QString Notice(qint32 index);
-    Currency PriceBeforeDiscount();
-    Currency PriceAfterDiscount();
-    Currency CostBeforeDiscount();
-    Currency CostAfterDiscount();
-    qint32 PriceLineAnalyticCount();
+    // The engine's amounts; nothing when the engine does not deliver one (no engine, a
+    // failing or missing member, a value that is not an amount), which is not the same as 0.
+    std::optional<Currency> PriceBeforeDiscount();
+    std::optional<Currency> PriceAfterDiscount();
+    std::optional<Currency> CostBeforeDiscount();
+    std::optional<Currency> CostAfterDiscount();
+    // Nothing when the engine cannot say how many lines it has.
+    std::optional<qint32> PriceLineAnalyticCount();
     QString PriceLineAnalyticName(qint32 index);
     QString PriceLineAnalyticPLCode(qint32 index);
-    Currency PriceLineAnalyticValue(qint32 index);
+    std::optional<Currency> PriceLineAnalyticValue(qint32 index);
 
 private:
-    Currency amount(QStringView member, VariantList args = {});
+    std::optional<Currency> amount(QStringView member, VariantList args = {});
     DispatchPtr m_engine;
 };
 

@@ -106,13 +106,15 @@ bool KnownSource(qint32 source)
     return source == ProductSource::FromCost || source == ProductSource::FromPrice;
 }
 
-Currency BeforeDiscountFromEngine(ProductEngine &engine, qint32 source)
+// The engine's amounts; nothing when it does not deliver one, and the step that needs it
+// then writes nothing (the chain goes on with the stored value).
+std::optional<Currency> BeforeDiscountFromEngine(ProductEngine &engine, qint32 source)
 {
     return source == ProductSource::FromCost ? engine.CostBeforeDiscount()
                                              : engine.PriceBeforeDiscount();
 }
 
-Currency AfterDiscountFromEngine(ProductEngine &engine, qint32 source)
+std::optional<Currency> AfterDiscountFromEngine(ProductEngine &engine, qint32 source)
 {
     return source == ProductSource::FromCost ? engine.CostAfterDiscount()
                                              : engine.PriceAfterDiscount();
@@ -128,14 +130,20 @@ std::optional<Currency> Difference(Currency a, Currency b)
     return a.subtract(b);
 }
 
+// The engine amount times a rate, in cents; nothing without the amount.
+std::optional<Currency> Times(const std::optional<Currency> &amount, float rate)
+{
+    return amount ? Round2(amount->toDouble() * double(rate)) : std::nullopt;
+}
+
 // C1 to C7.
 void CostSteps(ProductEngine &engine, qint32 source, const PriceCostSteps &s)
 {
     const bool overridden = s.flag(BeforeDiscountCostOverride);
-    const Currency b = BeforeDiscountFromEngine(engine, source);
+    const std::optional<Currency> b = BeforeDiscountFromEngine(engine, source);
     if (!overridden) {
         s.write(BeforeDiscountCost, b, Text::BeforeDiscount.pick(source), {s.money(b)});
-    } else {
+    } else if (source != ProductSource::FromCost || b) {
         const QString stored = s.money(s.amount(BeforeDiscountCost));
         s.explain(BeforeDiscountCost, Text::CostBeforeDiscountOverridden.pick(source),
                   source == ProductSource::FromCost ? QVariantList{s.money(b), stored}
@@ -152,7 +160,7 @@ void CostSteps(ProductEngine &engine, qint32 source, const PriceCostSteps &s)
     s.write(CostDiscountTotal, Difference(s.amount(BeforeDiscountCost), discount),
             Text::CostDiscountTotal, {s.money(s.amount(BeforeDiscountCost)), s.money(discount)});
 
-    const Currency a = AfterDiscountFromEngine(engine, source);
+    const std::optional<Currency> a = AfterDiscountFromEngine(engine, source);
     s.write(AfterDiscountCost, a, Text::AfterDiscount.pick(source), {s.money(a)});
 
     const Currency total = s.amount(CostDiscountTotal);
@@ -160,9 +168,9 @@ void CostSteps(ProductEngine &engine, qint32 source, const PriceCostSteps &s)
     s.write(AfterDiscountCostTotal, Sum(total, surcharge), Text::AfterDiscountCostTotal,
             {s.money(total), s.money(surcharge)});
 
-    const Currency a2 = AfterDiscountFromEngine(engine, source);
+    const std::optional<Currency> a2 = AfterDiscountFromEngine(engine, source);
     const float surchargeDiscount = s.rate(CostDiscountAD);
-    s.write(CostDiscountAmountAD, Round2(a2.toDouble() * double(surchargeDiscount)),
+    s.write(CostDiscountAmountAD, Times(a2, surchargeDiscount),
             Text::NetSurchargeDiscount.pick(source), {s.money(a2), s.number(surchargeDiscount)});
 
     const Currency afterTotal = s.amount(AfterDiscountCostTotal);
@@ -228,10 +236,10 @@ void CostChargeSteps(const AdditionalChargeList &charges, const PriceCostSteps &
 void PriceStepsFromProduct(ProductEngine &engine, qint32 source, const PriceCostSteps &s)
 {
     const bool overridden = s.flag(BeforeDiscountPriceOverride);
-    const Currency b = BeforeDiscountFromEngine(engine, source);
+    const std::optional<Currency> b = BeforeDiscountFromEngine(engine, source);
     if (!overridden) {
         s.write(BeforeDiscountPrice, b, Text::BeforeDiscount.pick(source), {s.money(b)});
-    } else {
+    } else if (b) {
         s.explain(BeforeDiscountPrice, Text::PriceBeforeDiscountOverridden.pick(source),
                   {s.money(b), s.money(s.amount(BeforeDiscountPrice))});
     }
@@ -247,7 +255,7 @@ void PriceStepsFromProduct(ProductEngine &engine, qint32 source, const PriceCost
             Text::PriceDiscountAmountTotal,
             {s.money(s.amount(BeforeDiscountPrice)), s.money(discount)});
 
-    const Currency a = AfterDiscountFromEngine(engine, source);
+    const std::optional<Currency> a = AfterDiscountFromEngine(engine, source);
     s.write(AfterDiscountPrice, a, Text::AfterDiscount.pick(source), {s.money(a)});
 
     const Currency total = s.amount(PriceDiscountAmountTotal);
@@ -255,10 +263,10 @@ void PriceStepsFromProduct(ProductEngine &engine, qint32 source, const PriceCost
     s.write(AfterDiscountPriceTotal, Sum(total, surcharge), Text::AfterDiscountPriceTotal,
             {s.money(total), s.money(surcharge)});
 
-    const Currency a2 = AfterDiscountFromEngine(engine, source);
+    const std::optional<Currency> a2 = AfterDiscountFromEngine(engine, source);
     const float surchargeRate = s.rate(PriceDiscountAD);
-    s.write(PriceDiscountAmountAD, Round2(a2.toDouble() * double(surchargeRate)),
-            Text::PriceDiscountAD.pick(source), {s.money(a2), s.number(surchargeRate)});
+    s.write(PriceDiscountAmountAD, Times(a2, surchargeRate), Text::PriceDiscountAD.pick(source),
+            {s.money(a2), s.number(surchargeRate)});
 
     // The net surcharge amount is added: a positive rate raises the price.
     const Currency afterTotal = s.amount(AfterDiscountPriceTotal);
@@ -302,7 +310,7 @@ void PriceStepsByMargin(ProductEngine &engine, const PriceCostSteps &s)
     s.write(PriceDiscountAmountTotal, s.amount(BeforeDiscountPrice));
     s.removeExplain(PriceDiscountAmountTotal);
 
-    const Currency a = engine.PriceAfterDiscount();
+    const std::optional<Currency> a = engine.PriceAfterDiscount();
     s.write(AfterDiscountPrice, a, Text::AfterDiscount.fromPrice, {s.money(a)});
 
     const Currency total = s.amount(PriceDiscountAmountTotal);
@@ -310,9 +318,10 @@ void PriceStepsByMargin(ProductEngine &engine, const PriceCostSteps &s)
     s.write(AfterDiscountPriceTotal, Sum(total, surcharge), Text::AfterDiscountPriceTotalByMargin,
             {s.money(total), s.money(surcharge)});
 
-    const Currency pa = engine.PriceAfterDiscount();
+    const std::optional<Currency> pa = engine.PriceAfterDiscount();
     const float marginAD = s.rate(PriceMarginAD);
-    s.write(PriceDiscountAmountAD, Round2(pa.toDouble() / (1.0 - double(marginAD)) - pa.toDouble()),
+    s.write(PriceDiscountAmountAD,
+            pa ? Round2(pa->toDouble() / (1.0 - double(marginAD)) - pa->toDouble()) : std::nullopt,
             Text::MarkupByMargin, {s.number(marginAD), s.money(pa)});
 
     const Currency afterTotal = s.amount(AfterDiscountPriceTotal);

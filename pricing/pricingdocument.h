@@ -62,6 +62,11 @@ public:
     void removeExplain(const QString &field) const;
 
     QString money(Currency amount) const { return AmountText(amount, m_locale); }
+    // For explanations of steps that write nothing without the amount.
+    QString money(const std::optional<Currency> &amount) const
+    {
+        return amount ? money(*amount) : QString();
+    }
     QString number(float rate) const { return RateText(rate, m_locale); }
 
 private:

@@ -141,6 +141,14 @@ std::optional<Currency> EntryAmount(const QString &text, const QLocale &locale)
     return Currency::fromString(text, locale);
 }
 
+// True when the entry is a number, in parentheses or not, whether or not money can hold it.
+bool IsNumberEntry(const QString &text, const QLocale &locale)
+{
+    if (text.size() > 2 && text.startsWith(QLatin1Char('(')) && text.endsWith(QLatin1Char(')')))
+        return IsNumeric(text.mid(1, text.size() - 2), locale);
+    return IsNumeric(text, locale);
+}
+
 // F3 to F5: the item discount; returns the rewritten entry.
 QString ItemDiscountSteps(const PriceCostSteps &s)
 {
@@ -148,8 +156,13 @@ QString ItemDiscountSteps(const PriceCostSteps &s)
     const QString entry = GetXMLValue(ItemDiscount, s.element());
 
     if (!entry.contains(QLatin1Char('%'))) {
-        const Currency amount =
-            EntryAmount(StripEntry(entry, s.locale(), false), s.locale()).value_or(Currency());
+        const QString stripped = StripEntry(entry, s.locale(), false);
+        const std::optional<Currency> read = EntryAmount(stripped, s.locale());
+        // A number beyond what money holds is not "not a number": the step fails and writes
+        // nothing, so the stored amount and the user's entry stay as they were.
+        if (!read && IsNumberEntry(stripped, s.locale()))
+            return entry;
+        const Currency amount = read.value_or(Currency());
         s.write(ItemDiscountAmount, amount, Text::UserItemDiscount, {s.money(amount)});
         const Currency written = s.amount(ItemDiscountAmount);
         s.write(ItemDiscountAmountTotal, discounted.subtract(written), Text::ItemDiscountTotal,
@@ -178,18 +191,23 @@ QString ItemDiscountSteps(const PriceCostSteps &s)
     return FormatMask(*percent, QStringLiteral("0.0###"), s.locale()) + QLatin1Char('%');
 }
 
-// F7: the analytic price lines as the engine reports them now.
+// F7: the analytic price lines as the engine reports them now. An engine that cannot say how
+// many it has leaves the stored lines; a value it does not deliver is left out, not written
+// as 0.
 void RebuildPriceLines(ProductEngine &engine, const PriceCostSteps &s)
 {
+    const std::optional<qint32> count = engine.PriceLineAnalyticCount();
+    if (!count)
+        return;
     if (const XmlNode old = FindChildNode(s.element(), PriceLines))
         s.element().removeChild(old);
     const XmlNode lines = AppendChildElement(PriceLines, s.element());
-    const qint32 count = engine.PriceLineAnalyticCount();
-    for (qint32 i = 0; i < count; ++i) {
+    for (qint32 i = 0; i < *count; ++i) {
         const XmlNode line = AppendChildElement(PriceLine, lines);
         SetXMLValue(PriceLineField::Name, engine.PriceLineAnalyticName(i), line);
         SetXMLValue(PriceLineField::PLCode, engine.PriceLineAnalyticPLCode(i), line);
-        SetXMLCurrency(PriceLineField::Value, engine.PriceLineAnalyticValue(i), line, s.locale());
+        if (const std::optional<Currency> value = engine.PriceLineAnalyticValue(i))
+            SetXMLCurrency(PriceLineField::Value, *value, line, s.locale());
     }
 }
 

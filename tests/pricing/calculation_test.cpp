@@ -325,9 +325,76 @@ TEST(FinishUnitPrice, appliesCustomerAndItemDiscounts)
         EXPECT_EQ(
             Explain(empty, QStringLiteral("ItemDiscountAmountTotal")),
             QStringLiteral("Customer discount total of $112.50 - item discount amount $0.00"));
-        EXPECT_NE(Explain(empty, QStringLiteral("ItemDiscountAmount")),
-                  QStringLiteral("User entered item discount of $9.00"));
+        EXPECT_EQ(Explain(empty, QStringLiteral("ItemDiscountAmount")),
+                  entry.isEmpty() ? QStringLiteral("User entered item discount of $0.00")
+                                  : QStringLiteral("(none)"));
     }
+
+    // A number money cannot hold fails the step: the entry, the stored amount and its
+    // explanation stay, and the unit price is the stored total.
+    for (const QString &entry :
+         {QStringLiteral("1e300"), QStringLiteral("999999999999999"), QStringLiteral("($1e300)")}) {
+        const XmlDocument huge = finish(
+            entry, QStringLiteral("<ItemDiscountAmount Explain=\"User entered item discount of "
+                                  "$9.00\">9</ItemDiscountAmount><ItemDiscountAmountTotal>103.5"
+                                  "</ItemDiscountAmountTotal>"));
+        EXPECT_EQ(Field(huge, QStringLiteral("ItemDiscount")), entry);
+        EXPECT_EQ(Field(huge, QStringLiteral("ItemDiscountAmount")), QStringLiteral("9"));
+        EXPECT_EQ(Explain(huge, QStringLiteral("ItemDiscountAmount")),
+                  QStringLiteral("User entered item discount of $9.00"));
+        EXPECT_EQ(Field(huge, QStringLiteral("UnitPrice")), QStringLiteral("103.5"));
+    }
+}
+
+// An amount the engine does not deliver is not 0: the step that needs it writes nothing and
+// the chain goes on with the stored value.
+TEST(CalculatePriceCost, shouldKeepStoredAmountsWhereTheEngineDeliversNone)
+{
+    PricingHost host;
+    host.priceSource = 0;
+    auto engine = MakePricingEngine({QStringLiteral("100"), QStringLiteral("10"), {}, {}, {}});
+    engine->set(QStringLiteral("CostBeforeDiscount"), QStringLiteral("n/a"));
+    engine->set(QStringLiteral("CostAfterDiscount"), QStringLiteral("n/a"));
+    XmlDocument doc = PriceCost(QStringLiteral(
+        "<CostDiscount>0.4</CostDiscount><CostDiscountAD>0.1</CostDiscountAD>"
+        "<BeforeDiscountCost Explain=\"stored\">80</BeforeDiscountCost>"
+        "<AfterDiscountCost>10</AfterDiscountCost><CostDiscountAmountAD>7</CostDiscountAmountAD>"));
+    ProductEngine product(engine);
+    SqlSession session = host.session();
+    CalculatePriceCost(product, QStringLiteral("<ItemData/>"), doc, host.services(), session);
+    EXPECT_EQ(Amounts(doc).mid(0, 7),
+              (QStringList{"BeforeDiscountCost=80 | stored",
+                           "CostDiscountAmount=32 | Cost before discount of $80.00 directly from "
+                           "product * the vendor discount of 0.4",
+                           "CostDiscountTotal=48 | Before discount cost of $80.00 - vendor "
+                           "discount amount of $32.00",
+                           "AfterDiscountCost=10",
+                           "AfterDiscountCostTotal=58 | Vendor discount total of $48.00 + net "
+                           "surcharge cost of $10.00",
+                           "CostDiscountAmountAD=7",
+                           "CostDiscountAmountADTotal=51 | Net surcharge cost total of $58.00 - "
+                           "Net surcharge discount of $7.00"}));
+
+    // The analytic lines: a value the engine does not give is left out; an engine that cannot
+    // count its lines leaves the stored ones.
+    host.selects[RoundingSql(0)] = Rounding(0, 0, 0);
+    auto lines =
+        MakePricingEngine({{}, {}, {}, {}, {{"Fabric", "F", "12.5"}, {"Motor", "M", "0"}}});
+    lines->on(QStringLiteral("PriceLineAnalyticValue"), [](VariantList &args) {
+        return ToInt32(args.value(0)) == 0 ? MakeCurrency({125000}) : Variant(QStringLiteral("x"));
+    });
+    ProductEngine withLines(lines);
+    XmlDocument priced = PriceCost(QString());
+    FinishUnitPrice(withLines, priced, host.services());
+    EXPECT_EQ(FindChildNode(priced.documentElement(), QStringLiteral("PriceLines")).xml(),
+              "<PriceLines><PriceLine><Name>Fabric</Name><PLCode>F</PLCode><Value>12.5</Value>"
+              "</PriceLine><PriceLine><Name>Motor</Name><PLCode>M</PLCode></PriceLine>"
+              "</PriceLines>");
+    lines->set(QStringLiteral("PriceLineAnalyticCount"), QStringLiteral("n/a"));
+    FinishUnitPrice(withLines, priced, host.services());
+    EXPECT_TRUE(FindChildNode(priced.documentElement(), QStringLiteral("PriceLines"))
+                    .xml()
+                    .contains(u"<Value>12.5</Value>"));
 }
 
 // The rewritten entry must read back as the same amount under the user's own currency.
@@ -340,7 +407,7 @@ TEST(FinishUnitPrice, shouldReadBackItsOwnAmountEntryInAnyLocale)
     ProductEngine engine(MakePricingEngine({}));
     FinishUnitPrice(engine, doc, host.services(), german);
     const QString entry = Field(doc, QStringLiteral("ItemDiscount"));
-    EXPECT_NE(entry, QStringLiteral("1.234,5"));
+    EXPECT_EQ(entry, QStringLiteral("1.234,50\u00a0€"));
     FinishUnitPrice(engine, doc, host.services(), german);
     EXPECT_EQ(Field(doc, QStringLiteral("ItemDiscount")), entry);
     EXPECT_EQ(Field(doc, QStringLiteral("ItemDiscountAmount")), QStringLiteral("1234,5"));
