@@ -1,6 +1,7 @@
 #include "engine/hostservices.h"
 
 #include "engine/latebound.h"
+#include "engine/xmlnodeobject.h"
 
 namespace zeltpc5 {
 
@@ -110,9 +111,9 @@ QString HostServices::ExecuteSelect(const QString &sql) const
                       [&] { return XmlText(common(u"ExecuteSelect", {sql})); });
 }
 
-QString HostServices::GetFieldValue2(const QString &recordXml, const QString &fieldName) const
+QString HostServices::GetFieldValue2(const XmlNode &record, const QString &fieldName) const
 {
-    return Text(common(u"GetFieldValue2", {recordXml, fieldName}));
+    return Text(common(u"GetFieldValue2", {MakeObject(MakeXmlNodeObject(record)), fieldName}));
 }
 
 QString HostServices::GetFieldValue(const QString &recordsXml, const QString &columnName,

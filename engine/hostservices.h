@@ -76,7 +76,9 @@ public:
 
     // Common.*
     QString ExecuteSelect(const QString &sql) const; // rows "Results/Record" as XML text
-    QString GetFieldValue2(const QString &recordXml, const QString &fieldName) const;
+    // The record goes to the host as a node object (see xmlnodeobject.h), as the host's
+    // record reader takes it.
+    QString GetFieldValue2(const XmlNode &record, const QString &fieldName) const;
     QString GetFieldValue(const QString &recordsXml, const QString &columnName,
                           const QString &defaultValue) const;
     // The template with {0}.. filled by one to three values.

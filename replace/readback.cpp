@@ -17,28 +17,14 @@ const QString CompanyDefaultsQuery =
 const QString ProductDefaultsQuery =
     QStringLiteral("SELECT OptionName, OptionValue FROM OptionDefaults WHERE ProductID = ");
 
-// A record node handed to the host as the XML text of that record.
-QString recordXml(const XmlNode &record)
-{
-    auto doc = XmlDocument::create(record.nodeName());
-    if (!doc)
-        return QString();
-    const XmlNode root = doc->documentElement();
-    for (const XmlNode &child : record.childElements())
-        root.appendCopy(child);
-    return doc->xml();
-}
-
 void applyDefaults(const QString &sql, ProductEngine &engine, const HostServices &host)
 {
     const auto doc = LoadXMLDocument(host.ExecuteSelect(sql));
     if (!doc)
         return;
-    for (const XmlNode &row : doc->selectNodes(QStringLiteral("Results/Record"))) {
-        const QString text = recordXml(row);
-        engine.SetOptionValue(host.GetFieldValue2(text, QStringLiteral("OptionName")),
-                              host.GetFieldValue2(text, QStringLiteral("OptionValue")));
-    }
+    for (const XmlNode &row : doc->selectNodes(QStringLiteral("Results/Record")))
+        engine.SetOptionValue(host.GetFieldValue2(row, QStringLiteral("OptionName")),
+                              host.GetFieldValue2(row, QStringLiteral("OptionValue")));
 }
 
 // Takes the named container out of ItemData and puts a fresh empty one at the end.

@@ -183,6 +183,42 @@ QString NodeText(const xmlNode *node)
     return text;
 }
 
+// The node as text, or with siblings the node and every sibling after it, each followed by a
+// line break.
+QString DumpNodes(xmlDoc *doc, xmlNode *node, bool siblings)
+{
+    // No encoder on the buffer: the tree is UTF-8 already, and "UTF-8" below keeps non-ASCII
+    // characters as they are instead of writing character references.
+    xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
+    if (out == nullptr)
+        return {};
+    for (; node != nullptr; node = siblings ? node->next : nullptr) {
+        xmlNodeDumpOutput(out, doc, node, 0, 0, "UTF-8");
+        if (siblings)
+            xmlOutputBufferWrite(out, 1, "\n");
+    }
+    QString text;
+    if (out->error == 0)
+        text = FromUtf8(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
+                        qsizetype(xmlOutputBufferGetSize(out)));
+    xmlOutputBufferClose(out);
+    return text;
+}
+
+// Whether an element written alone might use a namespace declared outside it: an ancestor
+// declares one, or the element was taken out of its tree.
+bool BorrowsNamespaces(const xmlNode *element)
+{
+    if (element->parent == nullptr)
+        return true;
+    for (const xmlNode *n = element->parent; n != nullptr && n->type == XML_ELEMENT_NODE;
+         n = n->parent) {
+        if (n->nsDef != nullptr)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 namespace detail {
@@ -508,12 +544,21 @@ XmlNode XmlNode::selectSingleNode(const QString &xpath) const
 
 QList<XmlNode> XmlNode::selectNodes(const QString &xpath) const
 {
-    QList<XmlNode> nodes;
+    return trySelectNodes(xpath).value_or(QList<XmlNode>());
+}
+
+std::optional<QList<XmlNode>> XmlNode::trySelectNodes(const QString &xpath) const
+{
     if (m_node == nullptr)
-        return nodes;
+        return std::nullopt;
     xmlXPathObjectPtr result = m_doc->evaluate(m_node, xpath);
-    if (result != nullptr && result->type == XPATH_NODESET && result->nodesetval != nullptr) {
-        const xmlNodeSet *set = result->nodesetval;
+    if (result == nullptr || result->type != XPATH_NODESET) {
+        xmlXPathFreeObject(result);
+        return std::nullopt;
+    }
+    QList<XmlNode> nodes;
+    // An empty node set may come without its set.
+    if (const xmlNodeSet *set = result->nodesetval) {
         for (int i = 0; i < set->nodeNr; ++i) {
             if (IsHandleKind(set->nodeTab[i]))
                 nodes.append(XmlNode(m_doc, set->nodeTab[i]));
@@ -533,6 +578,28 @@ std::optional<QString> XmlNode::selectText(const QString &xpath) const
         result->nodesetval->nodeNr > 0)
         text = NodeText(result->nodesetval->nodeTab[0]);
     xmlXPathFreeObject(result);
+    return text;
+}
+
+QString XmlNode::xml() const
+{
+    if (m_node == nullptr)
+        return {};
+    if (m_node->type == XML_DOCUMENT_NODE)
+        return ownerDocument().xml();
+    if (m_node->type == XML_ATTRIBUTE_NODE) {
+        // libxml2 writes an attribute as it stands in its element, after a space.
+        const QString text = DumpNodes(m_doc->doc, m_node, false);
+        return text.startsWith(QLatin1Char(' ')) ? text.mid(1) : text;
+    }
+    if (!BorrowsNamespaces(m_node))
+        return DumpNodes(m_doc->doc, m_node, false);
+    // A copy standing alone declares on itself every namespace it takes from outside.
+    xmlNode *copy = xmlDocCopyNode(m_node, m_doc->doc, 1);
+    if (copy == nullptr)
+        return {};
+    const QString text = DumpNodes(m_doc->doc, copy, false);
+    xmlFreeNode(copy);
     return text;
 }
 
@@ -839,21 +906,7 @@ QString XmlDocument::xml() const
 {
     // The declaration is written here rather than by libxml2, which would name the encoding:
     // the text travels as UTF-16, so naming UTF-8 would be wrong once it is stored.
-    QString text = QStringLiteral("<?xml version=\"1.0\"?>\n");
-    // No encoder on the buffer: the tree is UTF-8 already, and "UTF-8" below keeps non-ASCII
-    // characters as they are instead of writing character references.
-    xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
-    if (out == nullptr)
-        return text;
-    for (xmlNode *child = d->doc->children; child != nullptr; child = child->next) {
-        xmlNodeDumpOutput(out, d->doc, child, 0, 0, "UTF-8");
-        xmlOutputBufferWrite(out, 1, "\n");
-    }
-    if (out->error == 0)
-        text += FromUtf8(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
-                         qsizetype(xmlOutputBufferGetSize(out)));
-    xmlOutputBufferClose(out);
-    return text;
+    return QStringLiteral("<?xml version=\"1.0\"?>\n") + DumpNodes(d->doc, d->doc->children, true);
 }
 
 // ---- ms:string-compare

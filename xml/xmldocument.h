@@ -45,6 +45,10 @@ public:
     QString nodeName() const;
     // The concatenated text of the node and its descendants (an attribute's value).
     QString text() const;
+    // The node as XML text: an element with its content, carrying the namespace declarations
+    // it borrows from its ancestors so the text parses alone; an attribute as name="value";
+    // the document as XmlDocument::xml(). Empty for a null handle.
+    QString xml() const;
     // Replaces the content of an element or attribute by one text. Characters that XML 1.0
     // cannot carry are dropped, so the document always serialises to text that parses again.
     // False when the node cannot hold text.
@@ -82,6 +86,10 @@ public:
     // nothing.
     XmlNode selectSingleNode(const QString &xpath) const;
     QList<XmlNode> selectNodes(const QString &xpath) const;
+    // As selectNodes, but nothing when the expression does not compile, its evaluation fails
+    // or it gives no node set (a number, say): for callers that must tell a bad expression
+    // from one that selects no node.
+    std::optional<QList<XmlNode>> trySelectNodes(const QString &xpath) const;
     // The text of the first node an expression selects, whatever its kind; nothing when the
     // expression selects no node.
     std::optional<QString> selectText(const QString &xpath) const;

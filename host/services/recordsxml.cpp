@@ -4,6 +4,9 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <zeltpc5/dispatch.h>
+
+#include <algorithm>
 #include <limits>
 
 namespace zeltpc5::host {
@@ -15,6 +18,16 @@ const QString DateFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
 bool IsNameStart(QChar c)
 {
     return c.isLetter() || c == u'_';
+}
+
+// What ElementName gives: a name start, then letters, digits, "_", "-" and ".".
+bool IsColumnElementName(const QString &name)
+{
+    if (name.isEmpty() || !IsNameStart(name.front()))
+        return false;
+    return std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.isLetterOrNumber() || c == u'_' || c == u'-' || c == u'.';
+    });
 }
 
 // Column names such as "COUNT(*)" are not element names; they are written with every
@@ -182,6 +195,28 @@ std::optional<QString> RecordField(const QString &recordXml, const QString &fiel
     if (!xml.readNextStartElement())
         return std::nullopt;
     return FindChild(xml, field);
+}
+
+std::optional<QString> RecordField(const DispatchPtr &record, const QString &field)
+{
+    if (!record)
+        return std::nullopt;
+    if (const QString xml = ToText(Get(record, u"xml").value).value_or(QString()); !xml.isEmpty())
+        return RecordField(xml, field);
+    // The name becomes an expression: only a name every element of a record set may carry,
+    // so that no text can select anything but a child of that name.
+    if (!IsColumnElementName(field))
+        return std::nullopt;
+    const auto node = [](const CallResult &r) {
+        return r.ok() ? ToObject(r.value).value_or(DispatchPtr()) : DispatchPtr();
+    };
+    const DispatchPtr column = node(Call(record, u"selectSingleNode", {field}));
+    if (!column || node(Call(column, u"selectSingleNode", {QStringLiteral("@null[.='true']")})))
+        return std::nullopt;
+    const CallResult text = Get(column, u"text");
+    if (!text.ok())
+        return std::nullopt;
+    return DecodeLineBreaks(ToText(text.value).value_or(QString()));
 }
 
 std::optional<QString> FirstRecordField(const QString &recordSetXml, const QString &field)

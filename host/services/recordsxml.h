@@ -24,6 +24,9 @@ Variant FromSqlValue(const QVariant &value);
 // NULL or the text does not parse. The exact name is preferred; otherwise the first field
 // whose name matches ignoring case.
 std::optional<QString> RecordField(const QString &recordXml, const QString &field);
+// The same for a record passed as a DOM node object: read from its "xml" when it offers one;
+// else the field is found with the node's selectSingleNode, by its exact name only.
+std::optional<QString> RecordField(const DispatchPtr &record, const QString &field);
 // The same for the first record of a record set (a record itself is accepted too).
 std::optional<QString> FirstRecordField(const QString &recordSetXml, const QString &field);
 

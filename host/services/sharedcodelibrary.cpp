@@ -54,7 +54,7 @@ std::optional<QVariant> Lookup(const Database &db, const QString &sql, const QVa
     }
 }
 
-// A record passed across the boundary: its XML text, or an object whose "xml" gives it.
+// A record set passed across the boundary: its XML text, or an object whose "xml" gives it.
 QString RecordText(const Variant &v)
 {
     if (TypeOf(v) == VariantType::Object)
@@ -137,8 +137,15 @@ DispatchPtr MakeCommon(std::shared_ptr<const Database> db, QString productDirect
                      ReadRecordSet(*db, sql, QStringLiteral("Results")).value_or(QString()));
              }))
         .method(QStringLiteral("GetFieldValue2"), 2, 2, Member([](ArgReader &a) {
-                    const QString record = RecordText(a.value(0));
-                    return MakeString(RecordField(record, a.text(1)).value_or(QString()));
+                    // The record node, as the component passes it; its XML text, as older
+                    // callers do.
+                    const Variant record = a.value(0);
+                    const QString field = a.text(1);
+                    const auto value =
+                        TypeOf(record) == VariantType::Object
+                            ? RecordField(ToObject(record).value_or(DispatchPtr()), field)
+                            : RecordField(ToText(record).value_or(QString()), field);
+                    return MakeString(value.value_or(QString()));
                 }))
         .method(QStringLiteral("GetFieldValue"), 3, 2, 3, Member([](ArgReader &a) {
                     const QString records = RecordText(a.value(0));

@@ -44,7 +44,9 @@ TEST(HostServices, membersReachTheirPathsWithTheirArguments)
     EXPECT_EQ(host.GetFieldValue(QStringLiteral("<Results/>"), QStringLiteral("Margin"),
                                  QStringLiteral("0")),
               QStringLiteral("0.25"));
-    EXPECT_EQ(host.GetFieldValue2(QStringLiteral("<Record/>"), QStringLiteral("OptionName")),
+    const auto record = XmlDocument::parse(QStringLiteral("<Record/>"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(host.GetFieldValue2(record->documentElement(), QStringLiteral("OptionName")),
               QStringLiteral("Bottom Rail"));
     EXPECT_EQ(host.BuildString(QStringLiteral("{0} to {1}"), {MakeInt16(3), QStringLiteral("4")}),
               QStringLiteral("3 to 4"));
@@ -56,6 +58,9 @@ TEST(HostServices, membersReachTheirPathsWithTheirArguments)
     EXPECT_EQ(fake.common->calls().at(0), QStringLiteral("GetProductNameFromID(12)"));
     EXPECT_TRUE(
         fake.common->calls().contains(QStringLiteral("GetFieldValue(<Results/>, Margin, 0)")));
+    // The record goes as a node object, not as its text.
+    EXPECT_TRUE(
+        fake.common->calls().contains(QStringLiteral("GetFieldValue2(XmlNode, OptionName)")));
     EXPECT_EQ(fake.options->calls(),
               QStringList{QStringLiteral("GetCompanyOption(OrderEntry, OptionDelimiter, ,)")});
 }
@@ -175,9 +180,15 @@ TEST(ProductEngine, callsAndReadBack)
     EXPECT_EQ(engine.PriceBeforeDiscount(), Currency::fromScaled(1234500));
     EXPECT_EQ(engine.CostAfterDiscount(), Currency::fromScaled(617250));
     EXPECT_EQ(engine.PriceLineAnalyticValue(0), Currency::fromScaled(125000));
-    // Members the fake lacks read as zero or empty.
+    // Members the fake lacks read as zero or empty; an amount it lacks or cannot give as
+    // money is no amount at all, not 0.
     EXPECT_EQ(engine.NoticeCount(), 0);
     EXPECT_EQ(engine.PriceLineAnalyticName(0), QString());
+    EXPECT_EQ(engine.CostBeforeDiscount(), std::nullopt);
+    fake->set(QStringLiteral("PriceAfterDiscount"), QStringLiteral("n/a"));
+    EXPECT_EQ(engine.PriceAfterDiscount(), std::nullopt);
+    fake->set(QStringLiteral("PriceAfterDiscount"), MakeInt16(0));
+    EXPECT_EQ(engine.PriceAfterDiscount(), Currency());
 
     EXPECT_EQ(fake->calls().mid(0, 4),
               (QStringList{QStringLiteral("UseProductFile(roller.xml, True)"),
@@ -190,7 +201,8 @@ TEST(ProductEngine, callsAndReadBack)
     ProductEngine none;
     EXPECT_FALSE(none.UseProductFile(QStringLiteral("roller.xml")));
     EXPECT_EQ(none.GetOptionCount(), 0);
-    EXPECT_EQ(none.PriceAfterDiscount(), Currency());
+    EXPECT_EQ(none.PriceAfterDiscount(), std::nullopt);
+    EXPECT_EQ(none.PriceLineAnalyticCount(), std::nullopt);
 }
 
 TEST(HostServices, aRunReadsEachStatementOnce)

@@ -161,30 +161,38 @@ TEST(ApplyProductSettings, dimensionSettingsOnlyWhenTheProductOverrides)
 
 TEST(ApplyProductSettings, productDefaultsComeAfterCompanyDefaults)
 {
+    const QString inside = QStringLiteral(
+        "<Record><OptionName>Mount</OptionName><OptionValue>Inside</OptionValue></Record>");
+    const QString valance = QStringLiteral("<Record><OptionName>Valance</OptionName>"
+                                           "<OptionValue>3\" &amp; up</OptionValue></Record>");
+    const QString outside = QStringLiteral(
+        "<Record><OptionName>Mount</OptionName><OptionValue>Outside</OptionValue></Record>");
+    QStringList recordsSeen;
     FakeHost host;
     host.common
         ->on(QStringLiteral("ExecuteSelect"),
-             [](VariantList &args) {
+             [&](VariantList &args) {
                  const bool company =
                      ToText(args[0]).value_or(QString()).endsWith(QStringLiteral("IS NULL"));
-                 return Variant(
-                     company
-                         ? QStringLiteral("<Results><Record><OptionName>Mount</OptionName>"
-                                          "<OptionValue>Inside</OptionValue></Record></Results>")
-                         : QStringLiteral("<Results><Record><OptionName>Mount</OptionName>"
-                                          "<OptionValue>Outside</OptionValue></Record></Results>"));
+                 return Variant(QStringLiteral("<Results>") +
+                                (company ? inside + valance : outside) +
+                                QStringLiteral("</Results>"));
              })
-        .on(QStringLiteral("GetFieldValue2"), [](VariantList &args) {
-            const auto doc = LoadXMLDocument(ToText(args[0]).value_or(QString()));
-            return Variant(
-                doc ? GetXMLValue(ToText(args[1]).value_or(QString()), doc->documentElement())
-                    : QString());
+        .on(QStringLiteral("GetFieldValue2"), [&recordsSeen](VariantList &args) {
+            // A host's reader gets the record node: it may read its XML or walk it.
+            const DispatchPtr record = ToObject(args[0]).value_or(DispatchPtr());
+            recordsSeen << ToText(Get(record, u"xml").value).value_or(QStringLiteral("(none)"));
+            const DispatchPtr field = ToObject(Call(record, u"selectSingleNode", {args[1]}).value)
+                                          .value_or(DispatchPtr());
+            return Get(field, u"text").value;
         });
     auto fake = MakeFakeProductEngine();
     ProductEngine engine(fake);
     ApplyOptionDefaults(3, engine, HostServices(host.scl));
     EXPECT_EQ(fake->calls(), (QStringList{QStringLiteral("SetOptionValue(Mount, Inside)"),
+                                          QStringLiteral("SetOptionValue(Valance, 3\" & up)"),
                                           QStringLiteral("SetOptionValue(Mount, Outside)")}));
+    EXPECT_EQ(recordsSeen, (QStringList{inside, inside, valance, valance, outside, outside}));
     EXPECT_EQ(host.common->calls().at(0),
               QStringLiteral("ExecuteSelect(SELECT OptionName, OptionValue FROM OptionDefaults "
                              "WHERE ProductID IS NULL)"));

@@ -250,6 +250,42 @@ TEST(xml_document_test, selectsWithXPathAndTheMsExtension)
         EXPECT_TRUE(doc->selectSingleNode(bad).isNull()) << bad.toStdString();
 }
 
+TEST(xml_document_test, writesANodeAsTextThatParsesAlone)
+{
+    auto doc = LoadXMLDocument(QStringLiteral(
+        "<Results><Record id=\"7\" note='say \"hi\"'><OptionName>A &amp; B \u00e9</OptionName>"
+        "<Empty/></Record></Results>"));
+    ASSERT_TRUE(doc.has_value());
+    const XmlNode record = doc->selectSingleNode(QStringLiteral("Results/Record"));
+    EXPECT_EQ(record.xml(),
+              QStringLiteral("<Record id=\"7\" note=\"say &quot;hi&quot;\"><OptionName>A &amp; B "
+                             "\u00e9</OptionName><Empty/></Record>"));
+    EXPECT_EQ(record.selectSingleNode(QStringLiteral("@note")).xml(),
+              QStringLiteral("note=\"say &quot;hi&quot;\""));
+    EXPECT_EQ(doc->node().xml(), doc->xml());
+    EXPECT_EQ(XmlNode().xml(), QString());
+
+    // Declarations made on ancestors travel with the element, and the tree is left as it was.
+    auto spaced = LoadXMLDocument(QStringLiteral(
+        "<r xmlns:p=\"urn:p\" xmlns=\"urn:d\"><p:Record p:id=\"1\"><p:A>1</p:A><B/></p:Record>"
+        "</r>"));
+    ASSERT_TRUE(spaced.has_value());
+    const QString before = spaced->xml();
+    const XmlNode element = spaced->documentElement().firstChildElement();
+    const QString text = element.xml();
+    EXPECT_TRUE(text.contains(QStringLiteral("xmlns:p=\"urn:p\""))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("xmlns=\"urn:d\""))) << text.toStdString();
+    const auto alone = LoadXMLDocument(text);
+    ASSERT_TRUE(alone.has_value()) << text.toStdString();
+    EXPECT_EQ(alone->documentElement().nodeName(), QStringLiteral("p:Record"));
+    EXPECT_EQ(alone->documentElement().text(), QStringLiteral("1"));
+    EXPECT_EQ(spaced->xml(), before);
+
+    // So does an element taken out of its tree.
+    ASSERT_TRUE(spaced->documentElement().removeChild(element));
+    EXPECT_TRUE(LoadXMLDocument(element.xml()).has_value()) << element.xml().toStdString();
+}
+
 TEST(xml_document_test, stringCompareOrdersLikeTheMsFunction)
 {
     EXPECT_EQ(0, MsStringCompare(QStringLiteral("Width"), QStringLiteral("WIDTH"), {},

@@ -3,6 +3,7 @@
 #include "host/database/database.h"
 #include "host/database/seed.h"
 #include "host/services/sharedcodelibrary.h"
+#include "support/scriptedobject.h"
 
 #include <zeltpc5/dispatch.h>
 
@@ -17,6 +18,7 @@
 
 using namespace zeltpc5;
 using namespace zeltpc5::host;
+using zeltpc5::testing::ScriptedObject;
 
 namespace {
 
@@ -253,6 +255,55 @@ TEST_F(ServicesTest, shouldReadFieldsOfRecordsPassedAsTextOrAsDocuments)
     EXPECT_EQ(
         commonText(u"GetFieldValue", {doc.value, QStringLiteral("Nope"), QStringLiteral("?")}),
         QStringLiteral("?"));
+}
+
+TEST_F(ServicesTest, shouldReadFieldsOfRecordsPassedAsNodeObjects)
+{
+    const QString record = QStringLiteral("<Record><OptionName>Mount</OptionName>"
+                                          "<optionvalue>Inside</optionvalue><Note null=\"true\"/>"
+                                          "<Text>a&amp;#13;&amp;#10;b</Text></Record>");
+    const QString field2 = QStringLiteral("GetFieldValue2");
+    auto read = [&](const Ref<ScriptedObject> &node, const char *field) {
+        return commonText(field2, {MakeObject(node), QString::fromLatin1(field)});
+    };
+
+    // A node that offers its XML is read exactly as the text is.
+    auto element = ScriptedObject::create(QStringLiteral("XmlNode"));
+    element->set(QStringLiteral("xml"), record);
+    for (const char *field : {"OptionName", "OptionValue", "Note", "Text", "Missing"})
+        EXPECT_EQ(read(element, field), commonText(field2, {record, QString::fromLatin1(field)}))
+            << field;
+
+    // A node without it is walked: its fields found by name, NULL and line breaks as above.
+    auto column = [](const QString &text, bool isNull) {
+        auto c = ScriptedObject::create(QStringLiteral("XmlNode"));
+        c->set(QStringLiteral("text"), text);
+        c->set(QStringLiteral("selectSingleNode"),
+               MakeObject(isNull ? ScriptedObject::create(QStringLiteral("XmlNode")) : nullptr));
+        return c;
+    };
+    const std::map<QString, Ref<ScriptedObject>> columns = {
+        {QStringLiteral("OptionName"), column(QStringLiteral("Mount"), false)},
+        {QStringLiteral("Note"), column(QString(), true)},
+        {QStringLiteral("Text"), column(QStringLiteral("a&#13;&#10;b"), false)},
+    };
+    auto walked = ScriptedObject::create(QStringLiteral("XmlNode"));
+    walked->on(QStringLiteral("selectSingleNode"), [&columns](VariantList &args) {
+        const auto it = columns.find(ToText(args.value(0)).value_or(QString()));
+        return MakeObject(it == columns.end() ? DispatchPtr() : DispatchPtr(it->second));
+    });
+    EXPECT_EQ(read(walked, "OptionName"), QStringLiteral("Mount"));
+    EXPECT_EQ(read(walked, "Note"), QString());
+    EXPECT_EQ(read(walked, "Text"), QStringLiteral("a\r\nb"));
+    EXPECT_EQ(read(walked, "Missing"), QString());
+    // A field name is never taken as an expression.
+    walked->clearCalls();
+    EXPECT_EQ(read(walked, "OptionName | ../*"), QString());
+    EXPECT_EQ(read(walked, "*"), QString());
+    EXPECT_EQ(walked->calls(), QStringList());
+
+    EXPECT_EQ(commonText(field2, {MakeObject(nullptr), QStringLiteral("OptionName")}), QString());
+    EXPECT_EQ(read(ScriptedObject::create(QStringLiteral("Other")), "OptionName"), QString());
 }
 
 TEST_F(ServicesTest, shouldBuildStringsByTheTemplateRule)
