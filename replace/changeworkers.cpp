@@ -18,6 +18,8 @@ namespace {
 const QString ResetText = QStringLiteral(
     "<TextBlock Foreground='Red'>The value for option <Underline>{0}</Underline> could not be "
     "changed to {1}. <Bold>It was reset to it's default value.</Bold></TextBlock>");
+const QString ItemReadError = QStringLiteral(
+    "<TextBlock Foreground='Red'>Error: The item for line {0} could not be read.</TextBlock>");
 const QString ProductFileError = QStringLiteral(
     "<TextBlock Foreground='Red'>Error: The product file for {0} could not be opened.</TextBlock>");
 const QString OptionsPath = QStringLiteral("//ItemData/Options/Option");
@@ -66,6 +68,18 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
             break;
     }
     session.PreTerminate();
+}
+
+// A line whose item cannot be read (not XML, another root, refused by the document layer) is
+// told so and left alone: re-processing nothing would hand the host an empty item.
+bool readableItem(ChangeRun &run, int index)
+{
+    const LineRecord &line = *run.lines.record(index);
+    const std::optional<XmlDocument> item = LoadItemXML(line.OriginalItemXML);
+    if (item && FindChildNode(*item, QStringLiteral("ItemData")))
+        return true;
+    run.lines.AppendChange(index, FormatTemplate(ItemReadError, {line.Line}));
+    return false;
 }
 
 // Opens the product file; when it cannot be opened the line is told so and left alone.
@@ -131,7 +145,7 @@ void changeProductStyle(ChangeRun &run, int index, SqlSession &session, qint32 v
     LineRecord &line = *run.lines.record(index);
     // The new product and style are taken only when the product can be processed: a line
     // that kept its old options and price under a new product would be corrupt.
-    if (!openProduct(run, index, productID))
+    if (!readableItem(run, index) || !openProduct(run, index, productID))
         return;
     line.NewProductID = productID;
     line.NewStyle = style;
@@ -166,7 +180,7 @@ void ChangeOptionValues(ChangeRun &run, const QString &optionNames, const QStrin
     const OptionChanges changes = splitChanges(optionNames, newOptionValues);
     runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
         LineRecord &line = *run.lines.record(index);
-        if (!openProduct(run, index, line.OriginalProductID))
+        if (!readableItem(run, index) || !openProduct(run, index, line.OriginalProductID))
             return;
         run.engine.InitForAccess();
         run.engine.setAllOptionsInDescription(false);
@@ -204,7 +218,7 @@ void ChangeDiscounts(ChangeRun &run, qint16 whatToChange, const QString &newValu
 {
     runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
         LineRecord &line = *run.lines.record(index);
-        if (!openProduct(run, index, line.OriginalProductID))
+        if (!readableItem(run, index) || !openProduct(run, index, line.OriginalProductID))
             return;
         run.engine.InitForAccess();
         run.engine.InitForProcessing(line.OriginalStyle);

@@ -188,6 +188,39 @@ TEST_F(Changes, shouldLeaveALineWhoseProductFileCannotBeOpenedAndSaySo)
                                          "file for Product 9 could not be opened.</TextBlock>")});
 }
 
+// An item the run cannot read is never replaced by an empty one: every New* field stays and
+// the line says which item could not be read, in every kind of change.
+TEST_F(Changes, shouldLeaveALineWhoseItemCannotBeReadAndSaySo)
+{
+    const QString unreadable[] = {
+        QStringLiteral("not xml"), QStringLiteral("<Other><Options/></Other>"),
+        QStringLiteral("<!DOCTYPE ItemData [<!ENTITY e 'x'>]><ItemData>&e;</ItemData>"), QString()};
+    for (const QString &itemXml : unreadable) {
+        SCOPED_TRACE(itemXml.toStdString());
+        replace->lines().Clear();
+        replace->lines().AddLine(7, 1, 1, QStringLiteral("Standard"), itemXml, PriceCost,
+                                 QStringLiteral("Line-7"));
+        const auto check = [&] {
+            EXPECT_EQ(field(0, QStringLiteral("newitemxml")), itemXml);
+            EXPECT_EQ(field(0, QStringLiteral("newpricecostxml")), PriceCost);
+            EXPECT_EQ(field(0, QStringLiteral("newproductid")), QStringLiteral("1"));
+            EXPECT_EQ(field(0, QStringLiteral("newstyle")), QStringLiteral("Standard"));
+            EXPECT_EQ(changes(0).value(changes(0).size() - 1),
+                      QStringLiteral("<TextBlock Foreground='Red'>Error: The item for line 7 "
+                                     "could not be read.</TextBlock>"));
+        };
+        call(u"ChangeOptionValue",
+             {QStringLiteral("Color"), QStringLiteral("Charcoal"), QStringLiteral("Line-7")});
+        check();
+        call(u"ChangeProductStyle",
+             {MakeInt32(1), MakeInt32(2), QStringLiteral("Basic"), QStringLiteral("Line-7")});
+        check();
+        call(u"ChangeDiscount", {MakeInt16(3), QStringLiteral("5"), QStringLiteral("Line-7")});
+        check();
+        EXPECT_EQ(changes(0).size(), 3);
+    }
+}
+
 TEST_F(Changes, discountChanges)
 {
     auto discountOf = [&](int i, const char *name) {
