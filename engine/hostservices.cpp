@@ -164,11 +164,15 @@ QString HostServices::GetVendorName(const QString &vendorID) const
     return Text(common(u"GetVendorName", {vendorID}));
 }
 
-QString HostServices::GetCompanyOption(const QString &section, const QString &key,
-                                       const QString &defaultValue) const
+std::optional<QString> HostServices::GetCompanyOption(const QString &section, const QString &key,
+                                                      const QString &defaultValue) const
 {
-    return Text(latebound::CallQuietly(Walk(m_scl, {u"Options"}), u"GetCompanyOption",
-                                       {section, key, defaultValue}));
+    const DispatchPtr options = Walk(m_scl, {u"Options"});
+    VariantList args{section, key, defaultValue};
+    Variant result;
+    if (!options || !CallByName(options, u"GetCompanyOption", CallType::Method, args, &result))
+        return std::nullopt;
+    return ToText(result);
 }
 
 bool HostServices::ShowSelectProductStyle(qint32 &vendorID, qint32 &productID, QString &style,

@@ -92,8 +92,10 @@ public:
     QString GetVendorName(const QString &vendorID) const;
 
     // Options.GetCompanyOption
-    QString GetCompanyOption(const QString &section, const QString &key,
-                             const QString &defaultValue) const;
+    // Nothing when the host cannot answer (no host, a failing or missing member), which is
+    // not the same as an option set to the empty text.
+    std::optional<QString> GetCompanyOption(const QString &section, const QString &key,
+                                            const QString &defaultValue) const;
 
     // The host's item dialogs; the by-reference arguments carry the user's choice back.
     bool ShowSelectProductStyle(qint32 &vendorID, qint32 &productID, QString &style,

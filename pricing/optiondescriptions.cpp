@@ -168,15 +168,14 @@ OptionDescriptions DescribeOptions(const QList<ItemOption> &options,
 
 OptionDescriptions BuildOptionDescriptions(const QString &itemXml, const HostServices &host)
 {
-    // A company option the host cannot give reads as empty; the defaults stand in for it.
-    QString noShow =
-        host.GetCompanyOption(OrderEntry, QStringLiteral("OptionsNoShow"), DefaultNoShow);
-    QString delimiter =
-        host.GetCompanyOption(OrderEntry, QStringLiteral("OptionDelimiter"), DefaultDelimiter);
-    if (!host.isValid()) {
-        noShow = DefaultNoShow;
-        delimiter = DefaultDelimiter;
-    }
+    // A company option the host cannot give (no host, or a failing call) is not an empty
+    // option: the defaults stand in for it, as they do for an option the company never set.
+    const QString noShow =
+        host.GetCompanyOption(OrderEntry, QStringLiteral("OptionsNoShow"), DefaultNoShow)
+            .value_or(DefaultNoShow);
+    const QString delimiter =
+        host.GetCompanyOption(OrderEntry, QStringLiteral("OptionDelimiter"), DefaultDelimiter)
+            .value_or(DefaultDelimiter);
     return DescribeOptions(readOptions(itemXml), readSettings(host, SettingsLocation0),
                            readSettings(host, SettingsLocation1), noShow.split(QLatin1Char(',')),
                            delimiter);

@@ -141,7 +141,7 @@ TEST(HostServices, missingMembersAndHostsReadAsEmpty)
     EXPECT_FALSE(none.ZELTSQL().isValid());
     EXPECT_EQ(none.SecuritySID(), Variant());
     EXPECT_EQ(none.GetCompanyOption(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")),
-              QString());
+              std::nullopt);
     none.ShowMessageStyle1(QStringLiteral("Notice"), QStringLiteral("text"));
     SqlSession().PreTerminate();
     EXPECT_EQ(SqlSession().ExecuteScaler(QStringLiteral("x"), {}, {}), 0);

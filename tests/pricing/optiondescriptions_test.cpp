@@ -120,6 +120,24 @@ TEST(OptionDescriptions, readsSettingsAndCompanyOptionsThroughTheHost)
         "ExecuteRead(SELECT * FROM OptionDetailSettings WHERE Location = 1 AND Show <> 0 "
         "ORDER BY Sequence, Prefix, OptionName)")));
 
+    // A host whose Options object has no GetCompanyOption (the call fails): the defaults stand
+    // in (" | ", and "None" is not shown), not an empty separator.
+    FakeHost failing;
+    failing.database->on(QStringLiteral("ExecuteRead"), [](VariantList &) {
+        return Variant(QStringLiteral(
+            "<Records><Record><Sequence>1</Sequence><Prefix/><OptionName>Mount</OptionName>"
+            "</Record><Record><Sequence>2</Sequence><Prefix/><OptionName>Color</OptionName>"
+            "</Record><Record><Sequence>3</Sequence><Prefix/><OptionName>Valance</OptionName>"
+            "</Record></Records>"));
+    });
+    const QString three =
+        QStringLiteral("<ItemData><Options><Option><Name>Mount</Name><Value>Inside</Value>"
+                       "<Visible>1</Visible></Option><Option><Name>Color</Name><Value>Red</"
+                       "Value><Visible>1</Visible></Option><Option><Name>Valance</Name><Value>"
+                       "None</Value><Visible>1</Visible></Option></Options></ItemData>");
+    EXPECT_EQ(BuildOptionDescriptions(three, HostServices(failing.scl)).Description,
+              QStringLiteral("Inside | Red"));
+
     // Without settings only the empty markup remains.
     const auto none = BuildOptionDescriptions(item, HostServices());
     EXPECT_EQ(none.Description, QString());
