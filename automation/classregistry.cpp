@@ -16,15 +16,9 @@ namespace {
 // The interface a module's DllGetClassObject is asked for.
 const char *const ClassFactoryIid = "{00000001-0000-0000-C000-000000000046}";
 
-QString progIdKey(const QString &progId)
+QString guidKey(const QString &root, const QUuid &id)
 {
-    // ProgIDs compare without regard to case.
-    return QStringLiteral("ProgID/") + progId.toLower();
-}
-
-QString clsidGroup(const QUuid &clsid)
-{
-    return QStringLiteral("CLSID/") + clsid.toString(QUuid::WithoutBraces).toUpper();
+    return root + QLatin1Char('/') + id.toString(QUuid::WithoutBraces).toUpper();
 }
 
 Status cannotCreate(const QString &what, const QString &why = QString())
@@ -42,7 +36,40 @@ std::unique_ptr<QSettings> openRegistry()
     return std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
+// QSettings::remove takes the keys below along; those belong to whoever wrote them.
+void removeKeepingKeysBelow(QSettings &s, const QString &key)
+{
+    s.beginGroup(key);
+    QList<std::pair<QString, QVariant>> below;
+    for (const QString &k : s.allKeys())
+        below.append({k, s.value(k)});
+    s.endGroup();
+    s.remove(key);
+    for (const auto &[k, v] : below)
+        s.setValue(key + QLatin1Char('/') + k, v);
+}
+
 } // namespace
+
+QString ClassKey(const QUuid &clsid)
+{
+    return guidKey(QStringLiteral("CLSID"), clsid);
+}
+
+QString InterfaceKey(const QUuid &iid)
+{
+    return guidKey(QStringLiteral("Interface"), iid);
+}
+
+QString TypeLibKey(const QUuid &libid)
+{
+    return guidKey(QStringLiteral("TypeLib"), libid);
+}
+
+QString ProgIdKey(const QString &progId)
+{
+    return QStringLiteral("ProgID/") + progId.toLower();
+}
 
 struct ClassRegistry::Private
 {
@@ -170,41 +197,64 @@ Status CreateObject(const QString &classNameOrClsid, DispatchPtr *object)
     return ClassRegistry::instance().createObject(classNameOrClsid, object);
 }
 
-bool WriteClassRegistration(const QString &progId, const QUuid &clsid, const QString &modulePath)
+bool WriteRegistryEntries(const QList<RegistryEntry> &entries)
 {
-    if (clsid.isNull() || modulePath.isEmpty())
-        return false;
     auto s = openRegistry();
-    const QString group = clsidGroup(clsid);
-    s->setValue(group + QStringLiteral("/InprocServer32"), modulePath);
-    if (!progId.isEmpty()) {
-        s->setValue(group + QStringLiteral("/ProgID"), progId);
-        s->setValue(progIdKey(progId), clsid.toString(QUuid::WithBraces).toUpper());
+    for (const auto &e : entries)
+        s->setValue(e.key, e.value);
+    s->sync();
+    return s->status() == QSettings::NoError;
+}
+
+bool RemoveRegistryEntries(const QList<RegistryEntry> &entries)
+{
+    auto s = openRegistry();
+    for (const auto &e : entries) {
+        if (!s->contains(e.key))
+            continue;
+        if (e.removeOnlyIfUnchanged && s->value(e.key).toString() != e.value)
+            continue;
+        removeKeepingKeysBelow(*s, e.key);
     }
     s->sync();
     return s->status() == QSettings::NoError;
 }
 
+QList<RegistryEntry> ClassRegistrationEntries(const QString &progId, const QUuid &clsid,
+                                              const QString &modulePath)
+{
+    const QString key = ClassKey(clsid);
+    QList<RegistryEntry> entries{{key + QStringLiteral("/InprocServer32"), modulePath}};
+    if (!progId.isEmpty()) {
+        entries.append({key + QStringLiteral("/ProgID"), progId});
+        // Another module may take the ProgID over later; its entry is then not ours to remove.
+        entries.append({ProgIdKey(progId), clsid.toString(QUuid::WithBraces).toUpper(), true});
+    }
+    return entries;
+}
+
+bool WriteClassRegistration(const QString &progId, const QUuid &clsid, const QString &modulePath)
+{
+    if (clsid.isNull() || modulePath.isEmpty())
+        return false;
+    return WriteRegistryEntries(ClassRegistrationEntries(progId, clsid, modulePath));
+}
+
 bool RemoveClassRegistration(const QString &progId, const QUuid &clsid)
 {
-    auto s = openRegistry();
-    // Another module may have taken the ProgID since; leave its entry alone.
-    if (!progId.isEmpty() && QUuid(s->value(progIdKey(progId)).toString()) == clsid)
-        s->remove(progIdKey(progId));
-    if (!clsid.isNull())
-        s->remove(clsidGroup(clsid));
-    s->sync();
-    return s->status() == QSettings::NoError;
+    if (clsid.isNull())
+        return false;
+    return RemoveRegistryEntries(ClassRegistrationEntries(progId, clsid, QString()));
 }
 
 QUuid RegisteredClsid(const QString &progId)
 {
-    return QUuid(openRegistry()->value(progIdKey(progId)).toString());
+    return QUuid(openRegistry()->value(ProgIdKey(progId)).toString());
 }
 
 QString RegisteredModule(const QUuid &clsid)
 {
-    return openRegistry()->value(clsidGroup(clsid) + QStringLiteral("/InprocServer32")).toString();
+    return openRegistry()->value(ClassKey(clsid) + QStringLiteral("/InprocServer32")).toString();
 }
 
 namespace {

@@ -66,18 +66,13 @@ extern "C" Q_DECL_EXPORT qint32 DllRegisterServer()
     const QString path = modulePath();
     if (path.isEmpty())
         return HResult::SelfRegClass;
-    for (const auto &c : typelib::Classes()) {
-        if (c.creatable && !WriteClassRegistration(c.progId(), c.clsid, path))
-            return HResult::SelfRegClass;
-    }
-    return HResult::Ok;
+    return WriteRegistryEntries(typelib::RegistrationEntries(path)) ? HResult::Ok
+                                                                    : HResult::SelfRegClass;
 }
 
 extern "C" Q_DECL_EXPORT qint32 DllUnregisterServer()
 {
-    for (const auto &c : typelib::Classes()) {
-        if (c.creatable && !RemoveClassRegistration(c.progId(), c.clsid))
-            return HResult::SelfRegClass;
-    }
-    return HResult::Ok;
+    return RemoveRegistryEntries(typelib::RegistrationEntries(modulePath()))
+               ? HResult::Ok
+               : HResult::SelfRegClass;
 }

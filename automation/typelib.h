@@ -3,6 +3,7 @@
 // identifiers from here, so a host calling by identifier reaches the member it expects.
 #pragma once
 
+#include <zeltpc5/classregistry.h>
 #include <zeltpc5/dispatch.h>
 
 #include <QString>
@@ -58,6 +59,19 @@ std::span<const ClassFacts> Classes();
 // The class of that name ("Library", "ReplaceEngine", ...), or null.
 const ClassFacts *FindClass(QStringView name);
 const ClassFacts *FindClass(const QUuid &clsid);
+
+// The type library's version as registration keys name it: major.minor in hexadecimal.
+QString RegistrationVersion();
+// What the module's DllRegisterServer writes for the module at modulePath and its
+// DllUnregisterServer removes, as a type library's registration makes them: each class's
+// CLSID with its name, type library and version, and for the creatable class alone its module
+// and ProgID; each interface's IID with its name, the automation proxy and its type library;
+// the type library's entry with its help string, name, flags and file.
+QList<RegistryEntry> RegistrationEntries(const QString &modulePath);
+
+// The reference page for host authors (docs/type-library.md) in Markdown, made from this
+// table so that the page cannot drift from it.
+QString TypeLibraryReference();
 
 // Binds handlers to an interface's members by name. Every member of the interface must get
 // its handlers and no handler may name a member the interface lacks; a mismatch is a

@@ -8,6 +8,7 @@
 
 #include <zeltpc5/dispatch.h>
 
+#include <QList>
 #include <QString>
 #include <QUuid>
 
@@ -77,8 +78,33 @@ private:
 // Shorthand for ClassRegistry::instance().createObject.
 Status CreateObject(const QString &classNameOrClsid, DispatchPtr *object);
 
-// Entries of the class registry file, for a module's DllRegisterServer: ProgID -> CLSID and
-// CLSID -> module path. Removing takes away exactly the entries written for that class.
+// One value of the class registry file. Keys are laid out as under HKEY_CLASSES_ROOT:
+// "CLSID/<guid>/...", "Interface/<guid>/...", "TypeLib/<guid>/...", "ProgID/<name>"; a key may
+// hold a value and have keys below it, as a registry key holds its default value.
+struct RegistryEntry
+{
+    QString key;
+    QString value;
+    // A name another module may take over (a ProgID): removed only while it still holds value.
+    bool removeOnlyIfUnchanged = false;
+};
+
+// The keys of one class, interface, type library or ProgID. GUIDs are written without braces,
+// in capitals; ProgIDs compare without regard to case, so their keys are lower-cased.
+QString ClassKey(const QUuid &clsid);
+QString InterfaceKey(const QUuid &iid);
+QString TypeLibKey(const QUuid &libid);
+QString ProgIdKey(const QString &progId);
+
+// What a module's DllRegisterServer and DllUnregisterServer write and remove. Removing takes
+// away exactly the listed keys: keys below them and every other key stay.
+bool WriteRegistryEntries(const QList<RegistryEntry> &entries);
+bool RemoveRegistryEntries(const QList<RegistryEntry> &entries);
+
+// The entries that make a class creatable from a module: ProgID -> CLSID and CLSID -> module
+// path (and ProgID, when given). Removing takes away exactly those entries.
+QList<RegistryEntry> ClassRegistrationEntries(const QString &progId, const QUuid &clsid,
+                                              const QString &modulePath);
 bool WriteClassRegistration(const QString &progId, const QUuid &clsid, const QString &modulePath);
 bool RemoveClassRegistration(const QString &progId, const QUuid &clsid);
 // The CLSID registered for a ProgID and the module registered for a CLSID (empty if none).

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <utility>
 #include <vector>
 
@@ -95,4 +97,28 @@ TEST(TypeLibrary, everyMemberAnswersToItsDispatchIdentifier)
     EXPECT_FALSE(review->GetIDOfName(u"LineWasSelected"));
     // AttachOwner is the component's own business.
     EXPECT_FALSE(replace->GetIDOfName(u"AttachOwner"));
+}
+
+// The page host authors read is made from the table; a change of either without the other
+// fails here. ZELTPC5_REGENERATE_GOLDEN=1 rewrites the page; review its diff.
+TEST(TypeLibraryReference, checkedInPageMatchesTheTable)
+{
+    const QString page = typelib::TypeLibraryReference();
+    // Rows a host author looks up, as the page must show them.
+    EXPECT_TRUE(
+        page.contains(QStringLiteral("| `GetLineData` | method | `0x6003000A` (1610809354) |")));
+    EXPECT_TRUE(page.contains(QStringLiteral("| `ReplaceEngine` | "
+                                             "`{F7C82FA3-9270-4633-8226-DF8F2794F1F5}` | no | "
+                                             "none | `_ReplaceEngine` |")));
+    EXPECT_TRUE(page.contains(QStringLiteral(
+        "| `CancelRequested` | property, get and put | `0x68030000` (1745027072) |")));
+
+    QFile file(QStringLiteral(ZELTPC5_DOCS_DIR "/type-library.md"));
+    if (qEnvironmentVariableIntValue("ZELTPC5_REGENERATE_GOLDEN") == 1) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(page.toUtf8());
+        return;
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    EXPECT_EQ(page, QString::fromUtf8(file.readAll()));
 }
