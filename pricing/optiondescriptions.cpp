@@ -176,8 +176,10 @@ OptionDescriptions BuildOptionDescriptions(const QString &itemXml, const HostSer
     const QString delimiter =
         host.GetCompanyOption(OrderEntry, QStringLiteral("OptionDelimiter"), DefaultDelimiter)
             .value_or(DefaultDelimiter);
-    return DescribeOptions(readOptions(itemXml), readSettings(host, SettingsLocation0),
-                           readSettings(host, SettingsLocation1), noShow.split(QLatin1Char(',')),
+    // Read in this order whatever the compiler's order for arguments: Location 0, then 1.
+    const auto first = readSettings(host, SettingsLocation0);
+    const auto second = readSettings(host, SettingsLocation1);
+    return DescribeOptions(readOptions(itemXml), first, second, noShow.split(QLatin1Char(',')),
                            delimiter);
 }
 

@@ -36,6 +36,17 @@ QString Field(const XmlDocument &doc, const QString &name)
     return GetXMLValue(name, doc.documentElement());
 }
 
+// The seven steps of one side's chain, from its first amount: C1 to C7 or P1 to P7.
+QStringList Chain(const XmlDocument &doc, const QString &first)
+{
+    const QStringList amounts = Amounts(doc);
+    for (qsizetype i = 0; i < amounts.size(); ++i) {
+        if (amounts[i].startsWith(first + QLatin1Char('=')))
+            return amounts.mid(i, 7);
+    }
+    return {};
+}
+
 QString Explain(const XmlDocument &doc, const QString &name)
 {
     return GetXMLAttribute(FindChildNode(doc.documentElement(), name), QStringLiteral("Explain"),
@@ -124,6 +135,107 @@ TEST(CalculatePriceCost, buildsTheCostChainFromTheProduct)
     Calculate(host, engine, unknown);
     EXPECT_EQ(Explain(unknown, QStringLiteral("BeforeDiscountCost")), QStringLiteral("old"));
     EXPECT_EQ(Field(unknown, QStringLiteral("UnitCost")), QStringLiteral("9"));
+}
+
+// Each source explains its steps in its own words, and an override changes them.
+TEST(CalculatePriceCost, explainsTheChainsBySourceAndOverride)
+{
+    PricingHost host;
+    const EngineAmounts engine{QStringLiteral("100"),
+                               QStringLiteral("10"),
+                               QStringLiteral("200"),
+                               QStringLiteral("20"),
+                               {}};
+
+    // The cost from the product's price.
+    host.costSource = 2;
+    host.priceSource = 0;
+    XmlDocument costFromPrice = PriceCost(QStringLiteral("<CostDiscount>0.4</CostDiscount>"
+                                                         "<CostDiscountAD>0.1</CostDiscountAD>"));
+    Calculate(host, engine, costFromPrice);
+    EXPECT_EQ(Chain(costFromPrice, QStringLiteral("BeforeDiscountCost")),
+              (QStringList{
+                  "BeforeDiscountCost=200 | Price before discount of $200.00 directly from product",
+                  "CostDiscountAmount=80 | Price before discount of $200.00 directly from product "
+                  "* the vendor discount of 0.4",
+                  "CostDiscountTotal=120 | Before discount cost of $200.00 - vendor discount "
+                  "amount of $80.00",
+                  "AfterDiscountCost=20 | Price after discount of $20.00 directly from product",
+                  "AfterDiscountCostTotal=140 | Vendor discount total of $120.00 + net surcharge "
+                  "cost of $20.00",
+                  "CostDiscountAmountAD=2 | Price after discount of $20.00 directly from product "
+                  "* the net surcharge discount of 0.1",
+                  "CostDiscountAmountADTotal=138 | Net surcharge cost total of $140.00 - Net "
+                  "surcharge discount of $2.00"}));
+
+    // The price from the product's cost.
+    host.costSource = 0;
+    host.priceSource = 1;
+    XmlDocument priceFromCost = PriceCost(QStringLiteral("<PriceDiscount>0.1</PriceDiscount>"
+                                                         "<PriceDiscountAD>0.5</PriceDiscountAD>"));
+    Calculate(host, engine, priceFromCost);
+    EXPECT_EQ(Chain(priceFromCost, QStringLiteral("BeforeDiscountPrice")),
+              (QStringList{
+                  "BeforeDiscountPrice=100 | Cost before discount of $100.00 directly from product",
+                  "PriceDiscountAmount=10 | Cost before discount of $100.00 directly from product "
+                  "* the price discount of 0.1",
+                  "PriceDiscountAmountTotal=90 | Base retail price of $100.00 - price discount "
+                  "amount of $10.00",
+                  "AfterDiscountPrice=10 | Cost after discount of $10.00 directly from product",
+                  "AfterDiscountPriceTotal=100 | Price discount total of $90.00 + net surcharge "
+                  "price of $10.00",
+                  "PriceDiscountAmountAD=5 | Cost after discount of $10.00 directly from product "
+                  "* 0.5",
+                  "PriceDiscountAmountADTotal=105 | Net surcharge price total of $100.00 + net "
+                  "surcharge discount amount"}));
+
+    // The price from the product's cost, its base overridden.
+    const QString overriddenPrice = QStringLiteral(
+        "<PriceDiscount>0.1</PriceDiscount><PriceDiscountAD>0.5</PriceDiscountAD>"
+        "<PriceMarginAD>0.2</PriceMarginAD><BeforeDiscountPriceOverride>1"
+        "</BeforeDiscountPriceOverride><BeforeDiscountPrice>150</BeforeDiscountPrice>");
+    XmlDocument costOverridden = PriceCost(overriddenPrice);
+    Calculate(host, engine, costOverridden);
+    EXPECT_EQ(Chain(costOverridden, QStringLiteral("BeforeDiscountPrice")).mid(0, 2),
+              (QStringList{"BeforeDiscountPrice=150 | Cost before discount of $100.00 directly "
+                           "from product was overridden to $150.00",
+                           "PriceDiscountAmount=15 | Overridden cost before discount of $150.00 "
+                           "directly from product * the price discount of 0.1"}));
+
+    // The price from the product's price, its base overridden.
+    host.priceSource = 2;
+    XmlDocument priceOverridden = PriceCost(overriddenPrice);
+    Calculate(host, engine, priceOverridden);
+    EXPECT_EQ(Chain(priceOverridden, QStringLiteral("BeforeDiscountPrice")),
+              (QStringList{
+                  "BeforeDiscountPrice=150 | Price before discount of $200.00 directly from "
+                  "product overridden to $150.00",
+                  "PriceDiscountAmount=15 | Overridden price before discount of $150.00 directly "
+                  "from product * the price discount of 0.1",
+                  "PriceDiscountAmountTotal=135 | Base retail price of $150.00 - price discount "
+                  "amount of $15.00",
+                  "AfterDiscountPrice=20 | Price after discount of $20.00 directly from product",
+                  "AfterDiscountPriceTotal=155 | Price discount total of $135.00 + net surcharge "
+                  "price of $20.00",
+                  "PriceDiscountAmountAD=10 | Price after discount of $20.00 directly from "
+                  "product * 0.5",
+                  "PriceDiscountAmountADTotal=165 | Net surcharge price total of $155.00 + net "
+                  "surcharge markup amount"}));
+
+    // A margin price whose base retail price is overridden keeps it.
+    host.priceSource = 3;
+    XmlDocument marginOverridden = PriceCost(overriddenPrice);
+    Calculate(host, engine, marginOverridden);
+    EXPECT_EQ(
+        Chain(marginOverridden, QStringLiteral("BeforeDiscountPrice")),
+        (QStringList{"BeforeDiscountPrice=150 | Overridden base retail price of $150.00",
+                     "PriceDiscountAmount=0", "PriceDiscountAmountTotal=150",
+                     "AfterDiscountPrice=20 | Price after discount of $20.00 directly from product",
+                     "AfterDiscountPriceTotal=170 | Base retail price of $150.00 + net surcharge "
+                     "price of $20.00",
+                     "PriceDiscountAmountAD=5 | Margin of 0.2 on cost of $20.00",
+                     "PriceDiscountAmountADTotal=175 | Net surcharge price total of $170.00 + net "
+                     "surcharge markup amount of $5.00"}));
 }
 
 TEST(RoundCurrency, roundsHalvesAwayFromZero)
@@ -220,6 +332,24 @@ TEST(CalculatePriceCost, namesTheFirstThreeChargesAndCountsTheRest)
     EXPECT_TRUE(amounts.contains(QStringLiteral("OriginalUnitCost=14")));
     EXPECT_TRUE(amounts.contains(
         QStringLiteral("PriceAdjustments=2.5 | Item price adjustments 'P ($2.50)'")));
+
+    // Price charges beyond the third are counted, and only the applying ones.
+    host.reads[ChargesSql] = RecordsXml(
+        QStringLiteral("Records"), {FixedCharge(1, 4, QStringLiteral("P1"), QStringLiteral("1")),
+                                    FixedCharge(2, 256, QStringLiteral("C"), QStringLiteral("9")),
+                                    FixedCharge(3, 4, QStringLiteral("P2"), QStringLiteral("2")),
+                                    FixedCharge(4, 4, QStringLiteral("P3"), QStringLiteral("3")),
+                                    FixedCharge(5, 4, QStringLiteral("P4"), QStringLiteral("4")),
+                                    FixedCharge(6, 4, QStringLiteral("P5"), QStringLiteral("5"))});
+    XmlDocument five = PriceCost(QStringLiteral("<PriceDiscountAmountADTotal>100"
+                                                "</PriceDiscountAmountADTotal>"));
+    host.priceSource = 0;
+    Calculate(host, {}, five);
+    EXPECT_EQ(Chain(five, QStringLiteral("PriceAdjustments")).mid(0, 2),
+              (QStringList{"PriceAdjustments=15 | Item price adjustments 'P1 ($1.00),P2 "
+                           "($2.00),P3 ($3.00)' and 2 more",
+                           "PriceAdjustmentsTotal=115 | Net surcharge markup total of $100.00 + "
+                           "item price adjustments of $15.00"}));
 }
 
 TEST(RoundPrice, movesToMultiplesOfTheStep)

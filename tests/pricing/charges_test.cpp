@@ -139,20 +139,19 @@ TEST(EvaluateChargeCriteria, appliesChargesWithinTheirDatesWhoseCriteriaHold)
     EXPECT_GE(dates.calls(), 3);
 
     ASSERT_EQ(formulas.created().size(), 1u);
-    const QStringList calls = formulas.created().front()->calls();
-    EXPECT_EQ(calls.first(), QStringLiteral("Initialize(SharedCodeLibrary)"));
-    EXPECT_EQ(calls.last(), QStringLiteral("PreTerminate()"));
-    // Criteria are evaluated only for charges in force, and never for empty criteria.
-    EXPECT_EQ(calls.filter(QStringLiteral("EvaluateExpression")),
-              (QStringList{QStringLiteral("EvaluateExpression(yes)"),
-                           QStringLiteral("EvaluateExpression(no)"),
-                           QStringLiteral("EvaluateExpression(null)"),
-                           QStringLiteral("EvaluateExpression(unknown)")}));
-    EXPECT_TRUE(calls.contains(QStringLiteral("SetVariable(ProductID, 2)")));
-    EXPECT_TRUE(calls.contains(QStringLiteral("SetVariable(OptionXML, <ItemData/>)")));
     EXPECT_TRUE(priceCost.startsWith(QLatin1StringView("<?xml")));
-    EXPECT_TRUE(calls.contains(QStringLiteral("SetVariable(PriceCostXML, ") + priceCost +
-                               QLatin1Char(')')));
+    // Criteria are evaluated only for charges in force, and never for empty criteria; each
+    // evaluation starts from cleared variables and sees the line's product, item and
+    // price/cost text.
+    QStringList expected{QStringLiteral("Initialize(SharedCodeLibrary)")};
+    for (const char *criteria : {"yes", "no", "null", "unknown"})
+        expected << QStringLiteral("ResetVariables()")
+                 << QStringLiteral("SetVariable(ProductID, 2)")
+                 << QStringLiteral("SetVariable(OptionXML, <ItemData/>)")
+                 << QStringLiteral("SetVariable(PriceCostXML, ") + priceCost + QLatin1Char(')')
+                 << QStringLiteral("EvaluateExpression(%1)").arg(QLatin1StringView(criteria));
+    expected << QStringLiteral("PreTerminate()");
+    EXPECT_EQ(formulas.created().front()->calls(), expected);
 }
 
 // Without the formula engine, dates still count and criteria cannot be met.

@@ -98,15 +98,27 @@ TEST(OptionDescriptions, readsSettingsAndCompanyOptionsThroughTheHost)
         return Variant(key == QStringLiteral("OptionDelimiter") ? QStringLiteral(" / ")
                                                                 : QStringLiteral("No,Skip"));
     });
-    fake.database->on(QStringLiteral("ExecuteRead"), [](VariantList &args) {
-        const bool first =
-            ToText(args[0]).value_or(QString()).contains(QStringLiteral("Location = 0"));
-        return Variant(
-            first ? QStringLiteral("<Records><Record><Sequence>1</Sequence><Prefix/>"
-                                   "<OptionName>Mount</OptionName><isBold>1</isBold></Record>"
-                                   "<Record><Sequence>2</Sequence><Prefix>Color: </Prefix>"
-                                   "<OptionName>Color</OptionName></Record></Records>")
-                  : QStringLiteral("<Records/>"));
+    // Each location answers only its own statement, with settings the other does not have:
+    // location 0 feeds the description and its markup, location 1 the second description.
+    const QString location0 = QStringLiteral(
+        "SELECT * FROM OptionDetailSettings WHERE Location = 0 AND Show <> 0 ORDER BY Sequence, "
+        "Prefix, OptionName");
+    const QString location1 = QStringLiteral(
+        "SELECT * FROM OptionDetailSettings WHERE Location = 1 AND Show <> 0 ORDER BY Sequence, "
+        "Prefix, OptionName");
+    fake.database->on(QStringLiteral("ExecuteRead"), [&](VariantList &args) {
+        const QString sql = ToText(args[0]).value_or(QString());
+        if (sql == location0)
+            return Variant(
+                QStringLiteral("<Records><Record><Sequence>1</Sequence><Prefix/>"
+                               "<OptionName>Mount</OptionName><isBold>1</isBold></Record>"
+                               "<Record><Sequence>2</Sequence><Prefix>Color: </Prefix>"
+                               "<OptionName>Color</OptionName></Record></Records>"));
+        if (sql == location1)
+            return Variant(QStringLiteral("<Records><Record><Sequence>1</Sequence><Prefix>M: "
+                                          "</Prefix><OptionName>Mount</OptionName></Record>"
+                                          "</Records>"));
+        return Variant();
     });
     const QString item = QStringLiteral("<ItemData><Options><Option><Name>Color</Name><Value>Skip</"
                                         "Value><Visible>-1</Visible></Option>"
@@ -116,9 +128,11 @@ TEST(OptionDescriptions, readsSettingsAndCompanyOptionsThroughTheHost)
     EXPECT_EQ(d.Description, QStringLiteral("Inside"));
     EXPECT_EQ(d.DescriptionOE, QStringLiteral("<TextBlock TextWrapping='wrap' Foreground='Black'>"
                                               "<Bold>Inside</Bold></TextBlock>"));
-    EXPECT_TRUE(fake.database->calls().contains(QStringLiteral(
-        "ExecuteRead(SELECT * FROM OptionDetailSettings WHERE Location = 1 AND Show <> 0 "
-        "ORDER BY Sequence, Prefix, OptionName)")));
+    EXPECT_EQ(d.Description2, QStringLiteral("M: Inside"));
+    // Each location is read once, by its own statement, Location 0 first.
+    EXPECT_EQ(fake.database->calls(),
+              (QStringList{QStringLiteral("ExecuteRead(") + location0 + QLatin1Char(')'),
+                           QStringLiteral("ExecuteRead(") + location1 + QLatin1Char(')')}));
 
     // A host whose Options object has no GetCompanyOption (the call fails): the defaults stand
     // in (" | ", and "None" is not shown), not an empty separator.
