@@ -367,3 +367,47 @@ TEST_F(BulkChange, identifiersTwiceAndUnknownOnes)
     EXPECT_EQ(ToBool(Call(engine, u"LineWasSelected", {uid(2)}).value), false);
     EXPECT_EQ(reference.messages(), QStringList());
 }
+
+// A discount run after an option run on the same line prices the item the host handed in:
+// the option run's item (blackout vinyl, its colour put back) stays, its price does not count.
+// Line 1 with a customer discount of 0.1 comes to 126.00, as when no option run came first;
+// priced on the option run's item the White option row would no longer match.
+TEST_F(BulkChange, aDiscountAfterAnOptionChangePricesTheOriginalItem)
+{
+    const DispatchPtr engine = NewEngine();
+    EXPECT_TRUE(
+        Run(engine, u"ChangeOptionValue",
+            {QStringLiteral("Fabric|Color"), QStringLiteral("Blackout Vinyl|Ivory"), uid(1)}));
+    ASSERT_EQ(NewPriceCost(engine, 1, QStringLiteral("UnitPrice")), QStringLiteral("147.2"));
+
+    EXPECT_TRUE(Run(engine, u"ChangeDiscount", {MakeInt16(2), QStringLiteral("0.1"), uid(1)}));
+    EXPECT_EQ(NewPriceCost(engine, 1, QStringLiteral("CustomerDiscount")), QStringLiteral("0.1"));
+    EXPECT_EQ(NewPriceCost(engine, 1, QStringLiteral("UnitPrice")), QStringLiteral("126"));
+    // The line still differs from what the host handed in by the option run's values.
+    EXPECT_EQ(Changes(engine, 1).mid(5),
+              QStringList({OptionChanged("Fabric", "Linen Blend", "Blackout Vinyl"),
+                           OptionChanged("Color", "White", "Please Select"),
+                           PriceChanged("$144.48", "$126.00"), CassetteNotice}));
+    EXPECT_EQ(NewOption(engine, 1, QStringLiteral("Fabric")), QStringLiteral("Blackout Vinyl"));
+    EXPECT_EQ(NewOption(engine, 1, QStringLiteral("Color")), QStringLiteral("Please Select"));
+}
+
+// The company's option defaults fill the options the old item lacks, also where the product
+// file has a default of its own: the company makes its roller shades left-controlled (the
+// file says Right), and a weighted rail for every product gives way to the roller shade's own
+// Standard.
+TEST_F(BulkChange, aProductChangeFillsNewOptionsWithTheCompanysDefaults)
+{
+    reference.database().execute(
+        QStringLiteral("UPDATE OptionDefaults SET OptionValue = 'Left' "
+                       "WHERE ProductID = 1 AND OptionName = 'Control Side'"));
+    reference.database().execute(
+        QStringLiteral("INSERT INTO OptionDefaults (ID, ProductID, OptionName, OptionValue) "
+                       "VALUES (100, NULL, 'Bottom Rail', 'Weighted Oval')"));
+    const DispatchPtr engine = NewEngine();
+    EXPECT_TRUE(Run(engine, u"ChangeProductStyle",
+                    {MakeInt32(1), MakeInt32(1), QStringLiteral("Standard"), uid(4)}));
+
+    EXPECT_EQ(NewOption(engine, 4, QStringLiteral("Control Side")), QStringLiteral("Left"));
+    EXPECT_EQ(NewOption(engine, 4, QStringLiteral("Bottom Rail")), QStringLiteral("Standard"));
+}

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -297,4 +299,181 @@ TEST_F(Changes, theProgressWindowRunsTheChangeAndItsCancelButtonWorks)
     EXPECT_EQ(progress, (QList<int>{0, 0, 1, 1}));
     EXPECT_EQ(changes(2), QStringList());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Re-pricing a discount only re-establishes the line's configuration: options the engine would
+// not process (hidden ones, types 6 and 7) stay out of it, while an option change replays every
+// stored option.
+TEST_F(Changes, onlyTheDiscountRunLeavesUnprocessableOptionsOut)
+{
+    const QString stored = QStringLiteral(
+        "<?xml version=\"1.0\"?><ItemData><Options>"
+        "<Option><Name>Mount</Name><Value>Inside</Value><Type>4</Type><Visible>-1</Visible>"
+        "</Option>"
+        "<Option><Name>Color</Name><Value>White</Value><Type>4</Type><Visible>0</Visible>"
+        "</Option>"
+        "<Option><Name>Valance</Name><Value>Fascia</Value><Type>4</Type><Visible>0</Visible>"
+        "<ProcessIfHidden>1</ProcessIfHidden></Option>"
+        "<Option><Name>Chain Length</Name><Value>48</Value><Type>6</Type><Visible>-1</Visible>"
+        "</Option>"
+        "<Option><Name>Motorization</Name><Value>Yes</Value><Type>7</Type><Visible>-1</Visible>"
+        "</Option>"
+        "</Options></ItemData>");
+    replace->lines().Clear();
+    replace->lines().AddLine(1, 1, 1, QStringLiteral("Standard"), stored, PriceCost,
+                             QStringLiteral("Line-1"));
+
+    call(u"ChangeDiscount", {MakeInt16(3), QStringLiteral("5"), QStringLiteral("Line-1")});
+    EXPECT_EQ(config.setCalls,
+              (QStringList{QStringLiteral("Mount=Inside"), QStringLiteral("Valance=Fascia")}));
+
+    config.setCalls.clear();
+    call(u"ChangeOptionValue",
+         {QStringLiteral("Mount"), QStringLiteral("Outside"), QStringLiteral("Line-1")});
+    EXPECT_EQ(config.setCalls,
+              (QStringList{QStringLiteral("Mount=Inside"), QStringLiteral("Color=White"),
+                           QStringLiteral("Valance=Fascia"), QStringLiteral("Chain Length=48"),
+                           QStringLiteral("Motorization=Yes"), QStringLiteral("Mount=Outside")}));
+}
+
+// A value the rules put back is a rejected choice only for a list option; another type (here
+// a yes/no option) may read back otherwise without the user being told it was reset.
+TEST_F(Changes, onlyAListOptionPutBackIsReportedAsReset)
+{
+    config.products[QStringLiteral("product1.xml")].append(
+        {QStringLiteral("Hold Down Brackets"),
+         {QStringLiteral("Yes"), QStringLiteral("No")},
+         QStringLiteral("No"),
+         5});
+    call(u"ChangeOptionValue", {QStringLiteral("Hold Down Brackets|Color"),
+                                QStringLiteral("Maybe|Purple"), QStringLiteral("Line-1")});
+    // Both values were put back by the rules.
+    const QString newItem = field(0, QStringLiteral("newitemxml"));
+    EXPECT_EQ(GetItemOptionValue(QStringLiteral("Hold Down Brackets"), newItem),
+              QStringLiteral("No"));
+    EXPECT_EQ(GetItemOptionValue(QStringLiteral("Color"), newItem), QStringLiteral("White"));
+    EXPECT_EQ(changes(0).filter(QStringLiteral("could not be changed")),
+              QStringList{QStringLiteral(
+                  "<TextBlock Foreground='Red'>The value for option <Underline>Color</Underline> "
+                  "could not be changed to Purple. <Bold>It was reset to it's default "
+                  "value.</Bold></TextBlock>")});
+}
+
+// Amounts typed over the old product's calculation mean nothing for the new product: a product
+// change drops both before-discount overrides, so the new product's amounts are used.
+TEST_F(Changes, aProductChangeDropsTheBeforeDiscountOverrides)
+{
+    QString overridden = PriceCost;
+    overridden.replace(QStringLiteral("<UnitPrice>"),
+                       QStringLiteral("<BeforeDiscountCostOverride>1</BeforeDiscountCostOverride>"
+                                      "<BeforeDiscountCost>999</BeforeDiscountCost>"
+                                      "<BeforeDiscountPriceOverride>1</BeforeDiscountPriceOverride>"
+                                      "<BeforeDiscountPrice>999</BeforeDiscountPrice><UnitPrice>"));
+    replace->lines().Clear();
+    replace->lines().AddLine(1, 1, 1, QStringLiteral("Standard"),
+                             item({{QStringLiteral("Mount"), QStringLiteral("Inside")}}),
+                             overridden, QStringLiteral("Line-1"));
+    // Cost and price both come from the engine, which asks 100 for this configuration.
+    host.common->set(QStringLiteral("GetProductCostSource"), MakeInt32(1))
+        .set(QStringLiteral("GetProductPriceSource"), MakeInt32(2));
+
+    call(u"ChangeProductStyle",
+         {MakeInt32(1), MakeInt32(2), QStringLiteral("Wide"), QStringLiteral("Line-1")});
+    const QString priceCost = field(0, QStringLiteral("newpricecostxml"));
+    EXPECT_EQ(GetPriceCostValue(QStringLiteral("BeforeDiscountCostOverride"), priceCost),
+              QStringLiteral("0"));
+    EXPECT_EQ(GetPriceCostValue(QStringLiteral("BeforeDiscountPriceOverride"), priceCost),
+              QStringLiteral("0"));
+    EXPECT_EQ(GetPriceCostValue(QStringLiteral("BeforeDiscountCost"), priceCost),
+              QStringLiteral("100"));
+    EXPECT_EQ(GetPriceCostValue(QStringLiteral("BeforeDiscountPrice"), priceCost),
+              QStringLiteral("100"));
+}
+
+// A cancel already requested when a run starts: the table's first line is found before the
+// search looks at the flag, so it is still processed when it is the first one named; any other
+// line is never reached.
+TEST_F(Changes, aCancelBeforeTheRunReachesNoLineButTheTablesFirst)
+{
+    replace->setCancelRequested(true);
+    EXPECT_FALSE(call(u"ChangeOptionValue", {QStringLiteral("Color"), QStringLiteral("Charcoal"),
+                                             QStringLiteral("Line-2|Line-1")}));
+    EXPECT_EQ(changes(0), QStringList());
+    EXPECT_EQ(changes(1), QStringList());
+
+    EXPECT_FALSE(call(u"ChangeOptionValue", {QStringLiteral("Color"), QStringLiteral("Charcoal"),
+                                             QStringLiteral("Line-1|Line-2")}));
+    EXPECT_EQ(changes(0).value(0), ColorChanged);
+    EXPECT_EQ(GetItemOptionValue(QStringLiteral("Color"), field(0, QStringLiteral("newitemxml"))),
+              QStringLiteral("Charcoal"));
+    EXPECT_EQ(changes(1), QStringList());
+    EXPECT_EQ(field(1, QStringLiteral("newitemxml")), field(1, QStringLiteral("originalitemxml")));
+}
+
+namespace {
+
+// Records each modal window as it opens: its name, caption and heading.
+class ShownProgressWindows : public QObject
+{
+public:
+    ShownProgressWindows() { qApp->installEventFilter(this); }
+    ~ShownProgressWindows() override { qApp->removeEventFilter(this); }
+    QStringList shown;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *dialog = qobject_cast<QDialog *>(watched);
+        if (event->type() == QEvent::Show && dialog && dialog->isModal()) {
+            const auto *heading = dialog->findChild<QLabel *>(QStringLiteral("lblHeading"));
+            shown << dialog->objectName() + QStringLiteral(" | ") + dialog->windowTitle() +
+                         QStringLiteral(" | ") +
+                         (heading && heading->isVisible() ? heading->text()
+                                                          : QStringLiteral("(no heading)"));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+// Each windowed run, the item review's too, opens its own window, named and worded for it.
+TEST_F(Changes, eachRunShowsItsOwnProgressWindow)
+{
+    const Ref<Library> library = Library::create();
+    library->Initialize(host.scl);
+    const Ref<ItemReviewEngine> review = library->CreateItemReviewEngine();
+    review->lines().AddLine(1, 1, 1, QStringLiteral("Standard"),
+                            replace->lines().record(0)->OriginalItemXML, PriceCost,
+                            QStringLiteral("Line-1"));
+
+    ShownProgressWindows windows;
+    call(u"ShowChangeOptionValue",
+         {QStringLiteral("Color"), QStringLiteral("Charcoal"), QStringLiteral("Line-1")});
+    call(u"ShowChangeProductStyle",
+         {MakeInt32(1), MakeInt32(2), QStringLiteral("Wide"), QStringLiteral("Line-2")});
+    call(u"ShowChangeProductStyleAndOptions",
+         {MakeInt32(1), MakeInt32(2), QStringLiteral("Wide"), QStringLiteral("Color"),
+          QStringLiteral("Oak"), QStringLiteral("Line-3")});
+    call(u"ShowChangeDiscount", {MakeInt16(2), QStringLiteral("10"), QStringLiteral("Line-1")});
+    const CallResult reviewed =
+        Call(DispatchPtr(review), u"ShowReviewItems", {QStringLiteral("Line-1")});
+    EXPECT_TRUE(reviewed.ok());
+    EXPECT_EQ(ToBool(reviewed.value), true);
+
+    EXPECT_EQ(windows.shown,
+              (QStringList{
+                  QStringLiteral("frmChangeOption | Change Option | Processing option changes..."),
+                  QStringLiteral("frmChangeProductStyle | Change Product/Style | Processing "
+                                 "changes..."),
+                  QStringLiteral("frmChangeProductStyleAndOptions | Change Product/Style/Options "
+                                 "| Processing changes..."),
+                  QStringLiteral("frmChangeDiscount | Change Discount | Processing discount "
+                                 "changes..."),
+                  QStringLiteral("frmReviewItems | Reviewing Items | Please wait while items are "
+                                 "reviewed...")}));
+    // Every run finished and closed its window.
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(changes(0).value(0), ColorChanged);
+    EXPECT_EQ(field(2, QStringLiteral("newproductid")), QStringLiteral("2"));
 }

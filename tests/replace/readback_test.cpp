@@ -146,17 +146,25 @@ TEST(ApplyProductSettings, dimensionSettingsOnlyWhenTheProductOverrides)
               QStringLiteral("ExecuteRead(SELECT OverrideProductSettings,FractionRounding,"
                              "DimensionDisplayFormat FROM Products WHERE ID = 7)"));
 
-    answer.replace(QStringLiteral("<OverrideProductSettings>0"),
-                   QStringLiteral("<OverrideProductSettings>True"));
-    ApplyProductDimensionSettings(7, engine, session);
-    EXPECT_EQ(fake->calls().mid(fake->calls().size() - 2),
-              (QStringList{QStringLiteral("RoundDown=1"),
-                           QStringLiteral("DimensionDisplayFormat=Decimal")}));
-
-    fake->clearCalls();
-    answer.replace(QStringLiteral("<FractionRounding>2"), QStringLiteral("<FractionRounding>5"));
-    ApplyProductDimensionSettings(7, engine, session);
-    EXPECT_EQ(fake->calls(), QStringList{QStringLiteral("DimensionDisplayFormat=Decimal")});
+    // Rounding 1 and 2 are the engine's RoundDown off and on; any other value leaves the
+    // engine's own rounding alone.
+    const std::pair<int, QStringList> roundings[] = {{1, {QStringLiteral("RoundDown=0")}},
+                                                     {2, {QStringLiteral("RoundDown=1")}},
+                                                     {0, {}},
+                                                     {3, {}},
+                                                     {-1, {}}};
+    for (const auto &[rounding, roundDown] : roundings) {
+        SCOPED_TRACE(rounding);
+        answer = QStringLiteral("<Records><Record><OverrideProductSettings>True"
+                                "</OverrideProductSettings><FractionRounding>%1</FractionRounding>"
+                                "<DimensionDisplayFormat>Decimal</DimensionDisplayFormat></Record>"
+                                "</Records>")
+                     .arg(rounding);
+        fake->clearCalls();
+        ApplyProductDimensionSettings(7, engine, session);
+        EXPECT_EQ(fake->calls(),
+                  roundDown + QStringList{QStringLiteral("DimensionDisplayFormat=Decimal")});
+    }
 }
 
 TEST(ApplyProductSettings, productDefaultsComeAfterCompanyDefaults)
