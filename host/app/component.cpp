@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QXmlStreamReader>
 
 namespace zeltpc5::host::app {
@@ -46,9 +48,41 @@ DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error, ServiceO
     return library;
 }
 
-DispatchPtr LoadEngine(const DispatchPtr &library, QStringView create,
-                       const std::vector<QuoteLine> &lines)
+namespace {
+
+// The lines whose UniqueID cannot name them alone, by index, each with "line N: reason".
+QHash<std::size_t, QString> Unaddressable(const std::vector<QuoteLine> &lines)
 {
+    std::vector<std::pair<int, QString>> ids;
+    ids.reserve(lines.size());
+    for (const QuoteLine &l : lines)
+        ids.emplace_back(l.line, l.uniqueID);
+    QHash<std::size_t, QString> faults;
+    for (const UniqueIDFault &f : FindUniqueIDFaults(ids))
+        faults.insert(f.index,
+                      QStringLiteral("line %1: %2").arg(lines[f.index].line).arg(f.reason));
+    return faults;
+}
+
+} // namespace
+
+DispatchPtr LoadEngine(const DispatchPtr &library, QStringView create,
+                       std::vector<QuoteLine> &lines, QStringList *withheld)
+{
+    const QHash<std::size_t, QString> faults = Unaddressable(lines);
+    if (!faults.isEmpty()) {
+        std::vector<QuoteLine> kept;
+        kept.reserve(lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (const auto fault = faults.constFind(i); fault != faults.cend()) {
+                if (withheld)
+                    *withheld << *fault;
+            } else {
+                kept.push_back(std::move(lines[i]));
+            }
+        }
+        lines = std::move(kept);
+    }
     const DispatchPtr engine = ToObject(Call(library, create).value).value_or(DispatchPtr());
     if (!engine)
         return {};
@@ -62,24 +96,48 @@ DispatchPtr LoadEngine(const DispatchPtr &library, QStringView create,
 }
 
 QString SelectUniqueIDs(const std::vector<QuoteLine> &lines, const QString &selection,
-                        QStringList *missing)
+                        QStringList *missing, QStringList *withheld)
 {
+    const QHash<std::size_t, QString> faults = Unaddressable(lines);
     QStringList ids;
+    const auto take = [&](std::size_t i) {
+        if (const auto fault = faults.constFind(i); fault != faults.cend())
+            *withheld << *fault;
+        else
+            ids << lines[i].uniqueID;
+    };
     if (selection.isEmpty() || selection.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
-        for (const QuoteLine &l : lines)
-            ids << l.uniqueID;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            take(i);
         return ids.join(QLatin1Char('|'));
     }
+    QHash<int, std::size_t> byNumber;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!byNumber.contains(lines[i].line))
+            byNumber.insert(lines[i].line, i);
+    }
     for (const QString &part : selection.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const int number = part.trimmed().toInt();
-        const auto it = std::find_if(lines.begin(), lines.end(),
-                                     [&](const QuoteLine &l) { return l.line == number; });
-        if (it == lines.end())
+        const auto it = byNumber.constFind(part.trimmed().toInt());
+        if (it == byNumber.cend())
             *missing << part.trimmed();
         else
-            ids << it->uniqueID;
+            take(*it);
     }
     return ids.join(QLatin1Char('|'));
+}
+
+QString JoinLoadedUniqueIDs(const std::vector<QuoteLine> &loaded, const QStringList &ids)
+{
+    QSet<QString> known;
+    known.reserve(qsizetype(loaded.size()));
+    for (const QuoteLine &l : loaded)
+        known.insert(l.uniqueID);
+    QStringList kept;
+    for (const QString &id : ids) {
+        if (known.contains(id))
+            kept << id;
+    }
+    return kept.join(QLatin1Char('|'));
 }
 
 QString PlainText(const QString &markup)

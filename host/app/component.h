@@ -23,14 +23,23 @@ namespace zeltpc5::host::app {
 DispatchPtr OpenComponent(std::shared_ptr<Database> db, QString *error,
                           ServiceOptions options = {});
 
-// A fresh engine ("CreateReplaceEngine", ...) holding the quote lines.
+// A fresh engine ("CreateReplaceEngine", ...) holding the quote lines. A line whose UniqueID
+// cannot name it alone (empty, holding "|", shared within the quote ignoring case; see
+// FindUniqueIDFaults) is not handed over: the component would take it for another line. Such
+// lines are removed from lines, which so stays the engine's list index for index, and
+// "line N: reason" goes to withheld.
 DispatchPtr LoadEngine(const DispatchPtr &library, QStringView create,
-                       const std::vector<QuoteLine> &lines);
+                       std::vector<QuoteLine> &lines, QStringList *withheld = nullptr);
 
 // The "|"-joined UniqueIDs of the lines named by --lines ("1,3,5" or "all"); the numbers
-// not found go to missing.
+// not found go to missing. A line whose UniqueID cannot name it alone is never selected:
+// "line N: reason" goes to withheld.
 QString SelectUniqueIDs(const std::vector<QuoteLine> &lines, const QString &selection,
-                        QStringList *missing);
+                        QStringList *missing, QStringList *withheld);
+
+// The "|"-joined UniqueIDs among ids (in their order) that are lines' UniqueIDs, for lines
+// as LoadEngine left them: an identifier the engine was not given is not passed on.
+QString JoinLoadedUniqueIDs(const std::vector<QuoteLine> &loaded, const QStringList &ids);
 
 // A markup text as plain text: the markup's tags removed, line breaks kept, entities decoded.
 QString PlainText(const QString &markup);

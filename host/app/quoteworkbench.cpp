@@ -55,6 +55,16 @@ QHash<QString, QString> itemOptions(const QString &itemXml)
     return options;
 }
 
+// Why nothing of the selection could be handed to the component.
+QString WithheldMessage(const QStringList &withheld)
+{
+    if (withheld.isEmpty())
+        return QStringLiteral("None of the selected lines is in the quote any more.");
+    return QStringLiteral("Nothing was done: the component cannot tell these lines apart from "
+                          "others (%1).")
+        .arg(withheld.join(QStringLiteral("; ")));
+}
+
 } // namespace
 
 QuoteWorkbench::QuoteWorkbench(std::shared_ptr<Database> db,
@@ -147,14 +157,43 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
                                                   QStringView show, const VariantList &arguments)
 {
     Outcome outcome;
-    if (!isOpen() || uniqueIDs.isEmpty()) {
-        outcome.message = isOpen() ? QStringLiteral("Select the lines to change first.") : m_error;
+    Loaded loaded;
+    if (!loadSelected(quoteID, uniqueIDs, u"CreateReplaceEngine",
+                      QStringLiteral("Select the lines to change first."), loaded, outcome))
         return outcome;
+    runLoadedChange(loaded.engine, loaded.lines, loaded.selected, show, arguments, outcome);
+    // Selected lines the component was not given are named, whatever became of the others.
+    if (loaded.selected.count(QLatin1Char('|')) + 1 < uniqueIDs.size() &&
+        !loaded.withheld.isEmpty())
+        outcome.message += QStringLiteral(" Left out: ") +
+                           loaded.withheld.join(QStringLiteral("; ")) + QLatin1Char('.');
+    return outcome;
+}
+
+bool QuoteWorkbench::loadSelected(int quoteID, const QStringList &ids, QStringView create,
+                                  const QString &selectFirst, Loaded &loaded, Outcome &outcome)
+{
+    if (!isOpen() || ids.isEmpty()) {
+        outcome.message = isOpen() ? selectFirst : m_error;
+        return false;
     }
-    const std::vector<QuoteLine> lines = QuoteStore(*m_db).lines(quoteID);
-    const DispatchPtr engine = LoadEngine(m_library, u"CreateReplaceEngine", lines);
+    loaded.lines = QuoteStore(*m_db).lines(quoteID);
+    loaded.engine = LoadEngine(m_library, create, loaded.lines, &loaded.withheld);
+    loaded.selected = JoinLoadedUniqueIDs(loaded.lines, ids);
+    if (loaded.selected.isEmpty()) {
+        outcome.message = WithheldMessage(loaded.withheld);
+        Call(loaded.engine, u"PreTerminate");
+        return false;
+    }
+    return true;
+}
+
+void QuoteWorkbench::runLoadedChange(const DispatchPtr &engine, const std::vector<QuoteLine> &lines,
+                                     const QString &selected, QStringView show,
+                                     const VariantList &arguments, Outcome &outcome)
+{
     VariantList args = arguments;
-    args.append(uniqueIDs.join(QLatin1Char('|')));
+    args.append(selected);
     const CallResult run = Call(engine, show, args);
     outcome.ran = run.ok() && ToBool(run.value).value_or(false);
     if (!outcome.ran) {
@@ -162,16 +201,15 @@ QuoteWorkbench::Outcome QuoteWorkbench::runChange(int quoteID, const QStringList
                               ? QStringLiteral("The change was cancelled; nothing was written.")
                               : QStringLiteral("The change failed: ") + run.status.toString();
         Call(engine, u"PreTerminate");
-        return outcome;
+        return;
     }
     outcome.accepted = ToBool(Call(engine, u"ShowReplaceReview").value).value_or(false);
     if (!outcome.accepted) {
         outcome.message = QStringLiteral("The change was not accepted; nothing was written.");
         Call(engine, u"PreTerminate");
-        return outcome;
+        return;
     }
     writeNewLines(engine, lines, outcome);
-    return outcome;
 }
 
 void QuoteWorkbench::writeNewLines(const DispatchPtr &engine, const std::vector<QuoteLine> &lines,
@@ -251,13 +289,12 @@ QuoteWorkbench::Outcome QuoteWorkbench::changeDiscount(int quoteID, const QStrin
 QuoteWorkbench::Outcome QuoteWorkbench::reviewItems(int quoteID, const QStringList &ids)
 {
     Outcome outcome;
-    if (!isOpen() || ids.isEmpty()) {
-        outcome.message = isOpen() ? QStringLiteral("Select the lines to review first.") : m_error;
+    Loaded loaded;
+    if (!loadSelected(quoteID, ids, u"CreateItemReviewEngine",
+                      QStringLiteral("Select the lines to review first."), loaded, outcome))
         return outcome;
-    }
-    const DispatchPtr engine =
-        LoadEngine(m_library, u"CreateItemReviewEngine", QuoteStore(*m_db).lines(quoteID));
-    const CallResult run = Call(engine, u"ShowReviewItems", {ids.join(QLatin1Char('|'))});
+    const DispatchPtr &engine = loaded.engine;
+    const CallResult run = Call(engine, u"ShowReviewItems", {loaded.selected});
     outcome.ran = run.ok() && ToBool(run.value).value_or(false);
     if (outcome.ran)
         Call(engine, u"ShowReviewResults");
@@ -276,8 +313,15 @@ QuoteWorkbench::Outcome QuoteWorkbench::compare(int quoteID, const QStringList &
     }
     // Only the selected lines go to the compare window, in the quote's order.
     std::vector<QuoteLine> lines = QuoteStore(*m_db).lines(quoteID);
-    std::erase_if(lines, [&](const QuoteLine &l) { return !ids.contains(l.uniqueID); });
-    const DispatchPtr engine = LoadEngine(m_library, u"CreateCompareEngine", lines);
+    const QSet<QString> wanted(ids.begin(), ids.end());
+    std::erase_if(lines, [&](const QuoteLine &l) { return !wanted.contains(l.uniqueID); });
+    QStringList withheld;
+    const DispatchPtr engine = LoadEngine(m_library, u"CreateCompareEngine", lines, &withheld);
+    if (lines.empty()) {
+        outcome.message = WithheldMessage(withheld);
+        Call(engine, u"PreTerminate");
+        return outcome;
+    }
     const CallResult shown = Call(engine, u"ShowProductCompare");
     outcome.ran = shown.ok();
     outcome.accepted = shown.ok() && ToBool(shown.value).value_or(false);

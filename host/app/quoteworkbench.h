@@ -90,6 +90,22 @@ public:
 private:
     Outcome runChange(int quoteID, const QStringList &uniqueIDs, QStringView show,
                       const VariantList &arguments);
+    // The change over the selected ("|"-joined) lines of an engine loaded with lines, its
+    // review, and the accepted lines written.
+    void runLoadedChange(const DispatchPtr &engine, const std::vector<QuoteLine> &lines,
+                         const QString &selected, QStringView show, const VariantList &arguments,
+                         Outcome &outcome);
+    // A new engine over the quote's lines and the selected identifiers among those it holds.
+    struct Loaded
+    {
+        std::vector<QuoteLine> lines; // as the engine holds them
+        DispatchPtr engine;
+        QString selected;     // "|"-joined
+        QStringList withheld; // lines the component was not given, and why
+    };
+    // False, with the outcome's message set, when there is nothing to run on.
+    bool loadSelected(int quoteID, const QStringList &ids, QStringView create,
+                      const QString &selectFirst, Loaded &loaded, Outcome &outcome);
     // The lines whose product, style or documents the engine changed, written over the lines
     // as they were read, in one transaction; the engine is let go.
     void writeNewLines(const DispatchPtr &engine, const std::vector<QuoteLine> &lines,

@@ -80,12 +80,25 @@ std::optional<Session> openSession(CommandContext &c, OpenMode mode = OpenMode::
     }
     s.quote = *found;
     s.lines = store.lines(found->id);
-    QStringList missing;
-    s.selectedIDs = SelectUniqueIDs(s.lines, c.parser().value(LinesOption), &missing);
+    QStringList missing, withheld;
+    const QString selection = c.parser().value(LinesOption);
+    s.selectedIDs = SelectUniqueIDs(s.lines, selection, &missing, &withheld);
     if (!missing.isEmpty()) {
         c.err() << "Quote " << s.quote.number << " has no line "
                 << missing.join(QStringLiteral(", ")) << "." << Qt::endl;
         return std::nullopt;
+    }
+    if (!withheld.isEmpty()) {
+        // A line named on the command line stops the run; "all" goes on without them.
+        const bool named = !selection.isEmpty() &&
+                           selection.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0;
+        c.err() << "Quote " << s.quote.number << ": the component cannot tell "
+                << (named ? "these lines" : "these lines, which are left out,")
+                << " apart from others: " << withheld.join(QStringLiteral("; ")) << "." << Qt::endl;
+        if (named) {
+            c.err() << "Nothing was done." << Qt::endl;
+            return std::nullopt;
+        }
     }
     QString error;
     s.library = OpenComponent(s.db, &error);

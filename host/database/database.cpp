@@ -11,6 +11,13 @@
 #include <QSqlRecord>
 #include <QUuid>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zeltpc5::host {
 
 namespace {
@@ -23,16 +30,44 @@ QString NativePath(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// Why what is at path (a symbolic link is followed) is not a regular file, the one kind
+// that can be opened without waiting: opening a FIFO waits for a writer, and reading a device
+// may never end. Empty for a regular file or for nothing at all.
+QString NotRegularFile(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
+    if (S_ISREG(st.st_mode))
+        return QString();
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("%1 is a folder, not a database file.").arg(NativePath(path));
+    const char *kind = S_ISFIFO(st.st_mode)                         ? "a named pipe (FIFO)"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                       : S_ISSOCK(st.st_mode)                       ? "a socket"
+                                                                    : "not a regular file";
+    return QStringLiteral("%1 is %2, not a database file; it is left alone.")
+        .arg(NativePath(path), QLatin1String(kind));
+}
+
 // Why an existing file is not one SQLite can open as ours; empty when it looks fine.
 QString CheckExistingFile(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isDir())
-        return QStringLiteral("%1 is a folder, not a database file.").arg(NativePath(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without waiting and looked at again, in case the path changed since the check.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("Cannot read the database %1: %2.")
+            .arg(NativePath(path), QString::fromLocal8Bit(std::strerror(errno)));
+    QFile file;
+    struct stat st;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return QStringLiteral("Cannot read the database %1: %2.")
             .arg(NativePath(path), file.errorString());
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return QStringLiteral("%1 is not a regular file, not a database file; it is left alone.")
+            .arg(NativePath(path));
     if (file.size() == 0)
         return QStringLiteral("%1 is an empty file that zeltpc5-host did not create; it is left "
                               "alone. Remove it or choose another path.")
@@ -129,6 +164,21 @@ QString ConnectionSettings::describe() const
     return text;
 }
 
+QStringList StatementsAfterConnect(const QString &driverName)
+{
+    const QString driver = driverName.toUpper();
+    if (driver == u"QSQLITE")
+        return {QStringLiteral("PRAGMA foreign_keys = ON"),
+                QStringLiteral("PRAGMA synchronous = FULL")};
+    if (driver == u"QMYSQL" || driver == u"QMYSQL3" || driver == u"QMARIADB")
+        return {QStringLiteral("SET SESSION sql_mode = CONCAT_WS(',', "
+                               "NULLIF(@@SESSION.sql_mode, ''), 'NO_BACKSLASH_ESCAPES')")};
+    // The default since PostgreSQL 9.1, but a server may be set otherwise.
+    if (driver == u"QPSQL")
+        return {QStringLiteral("SET standard_conforming_strings = on")};
+    return {};
+}
+
 struct Database::Private
 {
     ConnectionSettings settings;
@@ -172,6 +222,13 @@ std::shared_ptr<Database> Database::open(const ConnectionSettings &settings, Ope
             throw DatabaseError(QStringLiteral("No database file was given."));
         path = QFileInfo(settings.databaseName).absoluteFilePath();
         p.settings.databaseName = path;
+        // Checked before anything opens them. SQLite also opens the journal and write-ahead
+        // log beside the file when they exist, and would wait on those as on the file itself.
+        for (const char *suffix : {"", "-wal", "-shm", "-journal"}) {
+            const QString problem = NotRegularFile(path + QLatin1String(suffix));
+            if (!problem.isEmpty())
+                throw DatabaseError(problem);
+        }
         if (QFileInfo::exists(path)) {
             const QString problem = CheckExistingFile(path);
             if (!problem.isEmpty())
@@ -223,14 +280,20 @@ std::shared_ptr<Database> Database::open(const ConnectionSettings &settings, Ope
         if (!db.open())
             throw DatabaseError(QStringLiteral("Cannot open the database %1: %2")
                                     .arg(p.settings.describe(), db.lastError().text()));
-        if (settings.isSqlite()) {
-            self->execute(QStringLiteral("PRAGMA foreign_keys = ON"));
-            // Committed transactions survive a killed process with either journal; the
-            // write-ahead log also lets readers go on while another process writes.
-            if (p.created)
-                self->select(QStringLiteral("PRAGMA journal_mode = WAL"));
-            self->execute(QStringLiteral("PRAGMA synchronous = FULL"));
+        // A statement that fails here fails the open: a session without its settings is not
+        // safe to use.
+        for (const QString &statement : StatementsAfterConnect(settings.driver)) {
+            // Run as it stands: a server may not prepare a SET.
+            QSqlQuery q(db);
+            if (!q.exec(statement))
+                throw DatabaseError(
+                    QStringLiteral("Cannot set up the session on %1.").arg(p.settings.describe()),
+                    statement, q.lastError().text());
         }
+        // Committed transactions survive a killed process with either journal; the
+        // write-ahead log also lets readers go on while another process writes.
+        if (settings.isSqlite() && p.created)
+            self->select(QStringLiteral("PRAGMA journal_mode = WAL"));
 
         const QStringList tables = db.tables(QSql::Tables);
         const bool ours = tables.contains(QStringLiteral("HostInfo"), Qt::CaseInsensitive) &&
@@ -338,6 +401,15 @@ void Database::setInfo(const QString &name, const QString &value)
 {
     if (execute(QStringLiteral("UPDATE HostInfo SET Value = ? WHERE Name = ?"), {value, name}) < 1)
         execute(QStringLiteral("INSERT INTO HostInfo (Name, Value) VALUES (?, ?)"), {name, value});
+}
+
+QVariant DateValue(const Database &db, const QDateTime &utc)
+{
+    if (!utc.isValid())
+        return QVariant(QMetaType(QMetaType::QString));
+    if (db.settings().isSqlite())
+        return utc.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    return utc;
 }
 
 Transaction::Transaction(Database &db) : m_db(db)

@@ -6,6 +6,7 @@
 
 #include "host/database/sqldialect.h"
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -55,6 +56,13 @@ struct ConnectionSettings
     QString describe() const;
 };
 
+// The statements every connection runs right after it connects, for a QtSql driver name.
+// SQLite: foreign keys enforced and every commit synced. MySQL, MariaDB and PostgreSQL:
+// backslashes in literals are plain characters, as in standard SQL, since the host's quoting
+// only doubles apostrophes (a text ending in a backslash would otherwise escape its closing
+// quote).
+QStringList StatementsAfterConnect(const QString &driverName);
+
 enum class OpenMode {
     ExistingOnly,    // the database must exist and be this host's
     CreateIfMissing, // a missing SQLite file (or an empty server database) is created
@@ -103,6 +111,10 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// A date as the database keeps it: SQLite stores the text form the component reads
+// (2024-01-31T00:00:00); server databases get a real timestamp. An invalid date is NULL.
+QVariant DateValue(const Database &db, const QDateTime &utc);
 
 // A write transaction: commits on commit(), rolls back when left without it. On SQLite it
 // takes the write lock at once, so that two processes wait for each other (busy timeout)

@@ -3,6 +3,8 @@
 // field, product messages, the three descriptions, pricing identity and discount settings.
 #pragma once
 
+#include "host/database/quotestore.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -24,27 +26,9 @@ struct DescriptionSetting
 // The rows of OptionDetailSettings.
 const std::vector<DescriptionSetting> &DemoDescriptionSettings();
 
-struct DemoQuoteLine
-{
-    int id;
-    int line;
-    int quantity;
-    int productID;
-    QString style;
-    QString itemXML;
-    QString priceCostXML;
-    QString uniqueID;
-};
-
-struct DemoQuote
-{
-    int id;
-    QString number;
-    int customerID;
-    QDateTime date; // UTC
-    QString description;
-    std::vector<DemoQuoteLine> lines;
-};
+// The demo quotes are stored as any new quote is.
+using DemoQuoteLine = NewQuoteLine;
+using DemoQuote = NewQuote;
 
 // Numbers in the documents follow the user's regional settings at the time of the call,
 // as every document the host writes does.

@@ -2,6 +2,8 @@
 
 #include "host/database/database.h"
 
+#include <QHash>
+
 namespace zeltpc5::host {
 
 namespace {
@@ -130,6 +132,161 @@ int QuoteStore::updateLines(const std::vector<QuoteLine> &before,
     const int found = writeLines(changed);
     transaction.commit();
     return found;
+}
+
+namespace {
+
+// Enough of a long list for the user to find the lines; the rest are counted.
+constexpr qsizetype ListedFaults = 10;
+
+QString ListFaults(const QStringList &faults)
+{
+    QStringList shown = faults.mid(0, ListedFaults);
+    if (faults.size() > ListedFaults)
+        shown << QStringLiteral("and %1 more").arg(faults.size() - ListedFaults);
+    return shown.join(QStringLiteral("; "));
+}
+
+// Why these lines cannot join the quote, whose lines so far are `existing`: the new lines'
+// faults (a clash with an existing line counts against the new one), then UniqueIDs used by
+// lines of other quotes. Empty when they can.
+QString NewLineProblems(const Database &db, const std::vector<std::pair<int, QString>> &existing,
+                        const std::vector<NewQuoteLine> &lines)
+{
+    std::vector<std::pair<int, QString>> all = existing;
+    all.reserve(existing.size() + lines.size());
+    for (const NewQuoteLine &l : lines)
+        all.emplace_back(l.line, l.uniqueID);
+    QStringList faults;
+    for (const UniqueIDFault &f : FindUniqueIDFaults(all)) {
+        if (f.index >= existing.size())
+            faults << QStringLiteral("line %1: %2").arg(all[f.index].first).arg(f.reason);
+    }
+    if (!faults.isEmpty())
+        return ListFaults(faults);
+
+    // Write-backs find a line by its UniqueID alone, so it is unique across all quotes; the
+    // schema says so too, but its message would not name the line. Asked in slices so that
+    // a long quote costs a few statements, not one per line.
+    constexpr std::size_t Slice = 200;
+    QHash<QString, int> lineOf;
+    for (const NewQuoteLine &l : lines)
+        lineOf.insert(l.uniqueID, l.line);
+    for (std::size_t from = 0; from < lines.size(); from += Slice) {
+        const std::size_t to = std::min(lines.size(), from + Slice);
+        QVariantList ids;
+        QStringList marks;
+        for (std::size_t i = from; i < to; ++i) {
+            ids << lines[i].uniqueID;
+            marks << QStringLiteral("?");
+        }
+        const ResultSet used = db.select(
+            QStringLiteral("SELECT l.UniqueID, q.QuoteNumber, l.Line FROM QuoteLines l "
+                           "LEFT JOIN Quotes q ON q.ID = l.QuoteID WHERE l.UniqueID IN (%1) "
+                           "ORDER BY q.QuoteNumber, l.Line")
+                .arg(marks.join(QStringLiteral(", "))),
+            ids);
+        for (const QVariantList &row : used.rows)
+            faults << QStringLiteral("line %1: its UniqueID \"%2\" is already line %3 of quote %4")
+                          .arg(QString::number(lineOf.value(row[0].toString())), row[0].toString(),
+                               row[2].toString(), row[1].toString());
+    }
+    return ListFaults(faults);
+}
+
+void InsertLines(Database &db, int quoteID, const std::vector<NewQuoteLine> &lines)
+{
+    for (const NewQuoteLine &line : lines)
+        db.execute(QStringLiteral("INSERT INTO QuoteLines (ID, QuoteID, Line, Quantity, "
+                                  "ProductID, Style, ItemXML, PriceCostXML, UniqueID) "
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                   {line.id, quoteID, line.line, line.quantity, line.productID, line.style,
+                    line.itemXML, line.priceCostXML, line.uniqueID});
+}
+
+} // namespace
+
+std::vector<UniqueIDFault> FindUniqueIDFaults(const std::vector<std::pair<int, QString>> &lines)
+{
+    // The component finds a line under the lower-case form of its UniqueID in one place and
+    // under the case-folded form in another: two lines clash when either form is shared.
+    QHash<QString, std::vector<std::size_t>> byLower, byFolded;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const QString &id = lines[i].second;
+        if (id.isEmpty() || id.contains(u'|'))
+            continue;
+        byLower[id.toLower()].push_back(i);
+        byFolded[id.toCaseFolded()].push_back(i);
+    }
+    const auto otherIn = [](const std::vector<std::size_t> &group, std::size_t self) {
+        return group.front() != self ? group.front() : group[1];
+    };
+    std::vector<UniqueIDFault> faults;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const QString &id = lines[i].second;
+        if (id.isEmpty()) {
+            faults.push_back({i, QStringLiteral("its UniqueID is empty")});
+            continue;
+        }
+        if (id.contains(u'|')) {
+            faults.push_back(
+                {i, QStringLiteral("its UniqueID \"%1\" holds \"|\", which separates the "
+                                   "UniqueIDs handed to the component")
+                        .arg(id)});
+            continue;
+        }
+        const std::vector<std::size_t> &lower = *byLower.constFind(id.toLower());
+        const std::vector<std::size_t> &folded = *byFolded.constFind(id.toCaseFolded());
+        if (lower.size() > 1 || folded.size() > 1) {
+            const std::size_t other = lower.size() > 1 ? otherIn(lower, i) : otherIn(folded, i);
+            faults.push_back({i, QStringLiteral("its UniqueID \"%1\" is also line %2's "
+                                                "(UniqueIDs are compared ignoring case)")
+                                     .arg(id, QString::number(lines[other].first))});
+        }
+    }
+    return faults;
+}
+
+void InsertQuote(Database &db, const NewQuote &quote)
+{
+    const QString problems = NewLineProblems(db, {}, quote.lines);
+    if (!problems.isEmpty())
+        throw DatabaseError(QStringLiteral("Quote %1 was not stored: %2. Give each line a "
+                                           "UniqueID of its own, without \"|\".")
+                                .arg(quote.number, problems));
+    db.execute(
+        QStringLiteral("INSERT INTO Quotes (ID, QuoteNumber, CustomerID, QuoteDate, "
+                       "Description) VALUES (?, ?, ?, ?, ?)"),
+        {quote.id, quote.number, quote.customerID, DateValue(db, quote.date), quote.description});
+    InsertLines(db, quote.id, quote.lines);
+}
+
+void QuoteStore::addQuote(const NewQuote &quote)
+{
+    Transaction transaction(m_db);
+    InsertQuote(m_db, quote);
+    transaction.commit();
+}
+
+void QuoteStore::addLines(int quoteID, const std::vector<NewQuoteLine> &lines)
+{
+    Transaction transaction(m_db);
+    const std::optional<QuoteSummary> summary = quote(QString::number(quoteID));
+    if (!summary)
+        throw DatabaseError(QStringLiteral("There is no quote %1 to add lines to.").arg(quoteID));
+    std::vector<std::pair<int, QString>> existing;
+    for (const QVariantList &row :
+         m_db.select(QStringLiteral("SELECT Line, UniqueID FROM QuoteLines WHERE QuoteID = ?"),
+                     {quoteID})
+             .rows)
+        existing.emplace_back(row[0].toInt(), row[1].toString());
+    const QString problems = NewLineProblems(m_db, existing, lines);
+    if (!problems.isEmpty())
+        throw DatabaseError(QStringLiteral("No lines were added to quote %1: %2. Give each line "
+                                           "a UniqueID of its own, without \"|\".")
+                                .arg(summary->number, problems));
+    InsertLines(m_db, quoteID, lines);
+    transaction.commit();
 }
 
 } // namespace zeltpc5::host

@@ -3,7 +3,9 @@
 #include "host/database/database.h"
 
 #include <QDateTime>
+#include <QStringList>
 
+#include <utility>
 #include <vector>
 
 namespace zeltpc5::host {
@@ -15,7 +17,55 @@ struct Migration
     int version;
     const char *description;
     std::vector<const char *> statements;
+    // Drivers that need other statements for the same result: the driver, its statements.
+    std::vector<std::pair<const char *, std::vector<const char *>>> byDriver = {};
+    // Throws DatabaseError when the data already stored cannot take the migration.
+    void (*precondition)(const Database &) = nullptr;
 };
+
+// The component receives a run's UniqueIDs joined by "|" and finds each ignoring case, so a
+// UniqueID holding "|", an empty one, or two in one quote that differ only in case would
+// make one line stand for another. Such lines are listed, and the upgrade refused, rather
+// than renamed behind the user's back: a UniqueID may be known outside this database.
+void RequireUsableUniqueIDs(const Database &db)
+{
+    constexpr int Listed = 10;
+    QStringList faults;
+    const ResultSet bad =
+        db.select(QStringLiteral("SELECT q.QuoteNumber, l.Line, l.UniqueID FROM QuoteLines l "
+                                 "LEFT JOIN Quotes q ON q.ID = l.QuoteID "
+                                 "WHERE l.UniqueID = '' OR l.UniqueID LIKE '%|%' "
+                                 "ORDER BY q.QuoteNumber, l.Line"));
+    for (const QVariantList &row : bad.rows)
+        faults << QStringLiteral("quote %1 line %2 (UniqueID \"%3\")")
+                      .arg(row[0].toString(), row[1].toString(), row[2].toString());
+    // Grouped, not compared line with line: a quote may hold tens of thousands of lines.
+    const ResultSet shared =
+        db.select(QStringLiteral("SELECT q.QuoteNumber, l.Line, l.UniqueID FROM QuoteLines l "
+                                 "JOIN (SELECT QuoteID, LOWER(UniqueID) AS Folded FROM QuoteLines "
+                                 "GROUP BY QuoteID, LOWER(UniqueID) HAVING COUNT(*) > 1) d "
+                                 "ON d.QuoteID = l.QuoteID AND d.Folded = LOWER(l.UniqueID) "
+                                 "LEFT JOIN Quotes q ON q.ID = l.QuoteID "
+                                 "ORDER BY q.QuoteNumber, LOWER(l.UniqueID), l.Line"));
+    for (const QVariantList &row : shared.rows)
+        faults << QStringLiteral("quote %1 line %2 (UniqueID \"%3\", shared within the quote)")
+                      .arg(row[0].toString(), row[1].toString(), row[2].toString());
+    if (faults.isEmpty())
+        return;
+    const qsizetype total = faults.size();
+    if (total > Listed) {
+        faults = faults.mid(0, Listed);
+        faults << QStringLiteral("and %1 more").arg(total - Listed);
+    }
+    throw DatabaseError(
+        QStringLiteral("%1 cannot be upgraded: %2 quote line(s) have a UniqueID that is empty, "
+                       "holds \"|\" or is shared (ignoring case) with another line of the same "
+                       "quote: %3. Nothing was changed. Give each of these lines a UniqueID of its "
+                       "own without \"|\" (for example with the sqlite3 program), then open the "
+                       "database again.")
+            .arg(db.settings().describe(), QString::number(total),
+                 faults.join(QStringLiteral("; "))));
+}
 
 // Types are chosen to mean the same on SQLite and the server databases: INTEGER for
 // identifiers, flags and codes; DOUBLE PRECISION for rates and amounts (a server's REAL
@@ -135,6 +185,50 @@ const std::vector<Migration> &Migrations()
              "CREATE INDEX IX_OptionDetailSettings_Location ON OptionDetailSettings (Location, "
              "Sequence)",
          }},
+        {3,
+         "each quote line's UniqueID non-empty, without \"|\", its own within the quote "
+         "ignoring case",
+         {
+             "ALTER TABLE QuoteLines ADD CONSTRAINT CK_QuoteLines_UniqueID "
+             "CHECK (UniqueID <> '' AND UniqueID NOT LIKE '%|%')",
+             // These servers compare text ignoring case by default.
+             "CREATE UNIQUE INDEX UX_QuoteLines_QuoteUniqueID ON QuoteLines (QuoteID, UniqueID)",
+         },
+         {
+             // SQLite cannot add a constraint to a table: the table is made anew with it and
+             // the lines copied over (nothing refers to QuoteLines).
+             {"QSQLITE",
+              {
+                  "CREATE TABLE QuoteLines_New (ID INTEGER NOT NULL PRIMARY KEY, "
+                  "QuoteID INTEGER NOT NULL REFERENCES Quotes (ID), "
+                  "Line INTEGER NOT NULL, "
+                  "Quantity INTEGER NOT NULL DEFAULT 1, "
+                  "ProductID INTEGER NOT NULL REFERENCES Products (ID), "
+                  "Style VARCHAR(100) NOT NULL DEFAULT '', "
+                  "ItemXML TEXT NOT NULL, "
+                  "PriceCostXML TEXT NOT NULL, "
+                  "UniqueID VARCHAR(40) NOT NULL UNIQUE, "
+                  "UNIQUE (QuoteID, Line), "
+                  "CONSTRAINT CK_QuoteLines_UniqueID "
+                  "CHECK (UniqueID <> '' AND UniqueID NOT LIKE '%|%'))",
+                  "INSERT INTO QuoteLines_New (ID, QuoteID, Line, Quantity, ProductID, Style, "
+                  "ItemXML, PriceCostXML, UniqueID) SELECT ID, QuoteID, Line, Quantity, "
+                  "ProductID, Style, ItemXML, PriceCostXML, UniqueID FROM QuoteLines",
+                  "DROP TABLE QuoteLines",
+                  "ALTER TABLE QuoteLines_New RENAME TO QuoteLines",
+                  "CREATE UNIQUE INDEX UX_QuoteLines_QuoteUniqueID ON QuoteLines (QuoteID, "
+                  "LOWER(UniqueID))",
+              }},
+             // PostgreSQL compares text with case, as SQLite does.
+             {"QPSQL",
+              {
+                  "ALTER TABLE QuoteLines ADD CONSTRAINT CK_QuoteLines_UniqueID "
+                  "CHECK (UniqueID <> '' AND UniqueID NOT LIKE '%|%')",
+                  "CREATE UNIQUE INDEX UX_QuoteLines_QuoteUniqueID ON QuoteLines (QuoteID, "
+                  "LOWER(UniqueID))",
+              }},
+         },
+         &RequireUsableUniqueIDs},
     };
     return migrations;
 }
@@ -160,7 +254,14 @@ void MigrateSchema(Database &db, int fromVersion)
     for (const Migration &m : Migrations()) {
         if (m.version <= fromVersion)
             continue;
-        for (const char *statement : m.statements)
+        if (m.precondition)
+            m.precondition(db);
+        const std::vector<const char *> *statements = &m.statements;
+        for (const auto &[driver, own] : m.byDriver) {
+            if (db.settings().driver.compare(QLatin1String(driver), Qt::CaseInsensitive) == 0)
+                statements = &own;
+        }
+        for (const char *statement : *statements)
             db.execute(QString::fromUtf8(statement));
         if (m.version == 1)
             db.setInfo(QStringLiteral("Application"), QStringLiteral("zeltpc5-host"));

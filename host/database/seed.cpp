@@ -2,6 +2,7 @@
 
 #include "host/database/database.h"
 #include "host/database/demoquote.h"
+#include "host/database/quotestore.h"
 
 #include <QDateTime>
 
@@ -23,17 +24,6 @@ void Insert(Database &db, const char *table, const char *columns,
             .arg(QLatin1String(table), QLatin1String(columns), marks.join(QStringLiteral(", ")));
     for (const QVariantList &row : rows)
         db.execute(sql, row);
-}
-
-// A date as the database keeps it: SQLite stores the text form the component reads
-// (2024-01-31T00:00:00); server databases get a real timestamp.
-QVariant DateValue(const Database &db, const QDateTime &utc)
-{
-    if (!utc.isValid())
-        return QVariant(QMetaType(QMetaType::QString));
-    if (db.settings().isSqlite())
-        return utc.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-    return utc;
 }
 
 QDateTime Utc(int year, int month, int day)
@@ -239,18 +229,8 @@ void SeedCharges(Database &db)
 
 void SeedQuotes(Database &db)
 {
-    for (const DemoQuote &quote : DemoQuotes()) {
-        db.execute(QStringLiteral("INSERT INTO Quotes (ID, QuoteNumber, CustomerID, QuoteDate, "
-                                  "Description) VALUES (?, ?, ?, ?, ?)"),
-                   {quote.id, quote.number, quote.customerID, DateValue(db, quote.date),
-                    quote.description});
-        for (const DemoQuoteLine &line : quote.lines)
-            db.execute(QStringLiteral("INSERT INTO QuoteLines (ID, QuoteID, Line, Quantity, "
-                                      "ProductID, Style, ItemXML, PriceCostXML, UniqueID) "
-                                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                       {line.id, quote.id, line.line, line.quantity, line.productID, line.style,
-                        line.itemXML, line.priceCostXML, line.uniqueID});
-    }
+    for (const DemoQuote &quote : DemoQuotes())
+        InsertQuote(db, quote);
 }
 
 } // namespace

@@ -10,8 +10,14 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zeltpc5::host {
 
@@ -632,13 +638,51 @@ ProductFileResult ParseProductFile(const QByteArray &content, const QString &pat
     return result;
 }
 
+namespace {
+
+// Why what is at path (a symbolic link is followed) cannot be read as a product file without
+// the risk of waiting for ever: opening a FIFO waits for a writer, a device may never end.
+// Empty for a regular file, and for nothing at all (the open says so).
+QString NotRegularFile(const struct stat &st)
+{
+    if (S_ISREG(st.st_mode))
+        return QString();
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("is a folder, not a product file");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("is a named pipe (FIFO), not a product file");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("is a device, not a product file");
+    return QStringLiteral("is not a regular file");
+}
+
+} // namespace
+
 ProductFileResult LoadProductFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(native.constData(), &st) == 0) {
+        if (const QString problem = NotRegularFile(st); !problem.isEmpty())
+            return {nullptr, located(path, 0, problem)};
+    }
+    // Opened without waiting and looked at again, in case the path changed since the check.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {nullptr, located(path, 0,
+                                 QStringLiteral("cannot be opened: %1")
+                                     .arg(QString::fromLocal8Bit(std::strerror(errno))))};
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return {nullptr,
                 located(path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString()))};
     }
+    if (::fstat(fd, &st) != 0)
+        return {nullptr, located(path, 0, QStringLiteral("cannot be read"))};
+    if (const QString problem = NotRegularFile(st); !problem.isEmpty())
+        return {nullptr, located(path, 0, problem)};
     if (file.size() > MaximumProductFileSize)
         return {nullptr, located(path, 0, QStringLiteral("is larger than a product file can be"))};
     const QByteArray content = file.read(MaximumProductFileSize + 1);

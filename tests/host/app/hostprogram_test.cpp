@@ -1,4 +1,6 @@
 // The zeltpc5-host program run as a user runs it.
+#include "tests/host/fifo.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -298,4 +300,80 @@ TEST_F(HostTools, shouldSkipALineWhoseItemCannotBeReadAndWriteTheOthers)
     EXPECT_TRUE(applied.out.contains(u"Error: The item for line 3 could not be read."))
         << applied.out.toStdString();
     EXPECT_TRUE(applied.err.contains(u"Wrote 1 changed line(s)")) << applied.err.toStdString();
+}
+
+// The component is handed a run's UniqueIDs "|"-joined: a line whose UniqueID is "A|" and
+// line 2's would select line 2. Such a line (in a database the schema did not guard) is
+// never handed over: named alone it stops the run, within "all" it is left out.
+TEST_F(HostTools, shouldNotLetALineWhoseUniqueIDHoldsTheSeparatorSelectAnother)
+{
+    {
+        QSqlDatabase sql =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("loose"));
+        sql.setDatabaseName(db);
+        ASSERT_TRUE(sql.open());
+        QSqlQuery q(sql);
+        for (const char *statement :
+             {"CREATE TABLE QuoteLines_Loose AS SELECT * FROM QuoteLines", "DROP TABLE QuoteLines",
+              "ALTER TABLE QuoteLines_Loose RENAME TO QuoteLines",
+              "UPDATE QuoteLines SET UniqueID = 'A|' || (SELECT UniqueID FROM QuoteLines WHERE "
+              "Line = 2 AND QuoteID = 1) WHERE Line = 1 AND QuoteID = 1"})
+            ASSERT_TRUE(q.exec(QString::fromLatin1(statement))) << statement;
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("loose"));
+    const QStringList show{QStringLiteral("quote"), QStringLiteral("show"),
+                           QStringLiteral("Q-1001")};
+    // Lines 1 and 2 as the quote shows them.
+    const auto lineOne = [](const QString &out) {
+        return out.section(QStringLiteral("\n   2    1  "), 0, 0)
+            .section(QStringLiteral("\n   1    2  "), 1);
+    };
+    const auto lineTwo = [](const QString &out) {
+        return out.section(QStringLiteral("\n   3    1  "), 0, 0)
+            .section(QStringLiteral("\n   2    1  "), 1);
+    };
+    const HostRun before = Tool(show);
+    ASSERT_EQ(before.exitCode, 0) << before.err.toStdString();
+    ASSERT_TRUE(lineOne(before.out).contains(u"UniqueID A|{")) << before.out.toStdString();
+    ASSERT_TRUE(lineTwo(before.out).contains(u"| Inside |")) << before.out.toStdString();
+
+    const QStringList change{QStringLiteral("change-option"), QStringLiteral("--quote"),
+                             QStringLiteral("Q-1001"),        QStringLiteral("--set"),
+                             QStringLiteral("Mount=Outside"), QStringLiteral("--apply")};
+    const HostRun named =
+        Tool(QStringList(change) << QStringLiteral("--lines") << QStringLiteral("1"));
+    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_TRUE(named.err.contains(u"line 1: its UniqueID \"A|")) << named.err.toStdString();
+    EXPECT_TRUE(named.err.contains(u"Nothing was done.")) << named.err.toStdString();
+    EXPECT_EQ(Tool(show).out, before.out);
+
+    const HostRun all =
+        Tool(QStringList(change) << QStringLiteral("--lines") << QStringLiteral("all"));
+    EXPECT_EQ(all.exitCode, 0) << all.err.toStdString();
+    EXPECT_TRUE(all.err.contains(u"which are left out")) << all.err.toStdString();
+    EXPECT_TRUE(all.err.contains(u"Wrote 11 changed line(s)")) << all.err.toStdString();
+    // Line 1 kept what it had; the others were changed.
+    const HostRun after = Tool(show);
+    EXPECT_EQ(lineOne(after.out), lineOne(before.out));
+    EXPECT_TRUE(lineTwo(after.out).contains(u"| Outside |")) << after.out.toStdString();
+}
+
+// A named pipe given as the database is refused at once, not waited on.
+TEST(HostProgram, shouldRefuseAPipeAsTheDatabaseWithoutWaiting)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("company.db"));
+    ASSERT_TRUE(zeltpc5::testing::MakeFifo(fifo));
+    bool blocked = false;
+    const HostRun run = zeltpc5::testing::RunBesideFifo(
+        fifo,
+        [&] {
+            return Host(
+                {QStringLiteral("quote"), QStringLiteral("list"), QStringLiteral("--db"), fifo});
+        },
+        &blocked);
+    EXPECT_FALSE(blocked);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(fifo)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(u"named pipe")) << run.err.toStdString();
 }

@@ -1,5 +1,6 @@
 // The quote window's workbench against a demo company in a temporary database, with the
 // component in this process: a bulk change is reviewed, accepted, written and undone.
+#include "host/app/component.h"
 #include "host/app/quotewindow.h"
 #include "host/app/quoteworkbench.h"
 #include "host/database/seed.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,8 +46,9 @@ struct DemoCompany
 
 // Answers the next modal window of that name with the button of that name. The review
 // window opens only after the progress window's run, which lets events through on the same
-// thread: so a timer looks now and then instead of a wait that would hold the run up.
-void answerWindow(const QString &window, const QString &button)
+// thread: so a timer looks now and then instead of a wait that would hold the run up. The
+// timer goes once it has answered (delete it when no window may come).
+QTimer *answerWindow(const QString &window, const QString &button)
 {
     auto *poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, window, button] {
@@ -57,6 +60,7 @@ void answerWindow(const QString &window, const QString &button)
         w->findChild<QPushButton *>(button)->click();
     });
     poll->start(20);
+    return poll;
 }
 
 // The host's messages, noted instead of shown.
@@ -219,4 +223,81 @@ TEST(QuoteWorkbench, theConfigurationChosenInTheCompareWindowIsWritten)
     ASSERT_TRUE(bench.canUndo());
     bench.undo();
     EXPECT_EQ(company.lines()[3].style, before[3].style);
+}
+
+namespace {
+
+// Gives line 1 of the demo quote the UniqueID "A|" + line 2's, as a database the schema did
+// not guard could hold: the table is made anew without its constraints.
+void LetLineOneNameLineTwo(Database &db, int quote)
+{
+    Transaction t(db);
+    db.execute(QStringLiteral("CREATE TABLE QuoteLines_Loose AS SELECT * FROM QuoteLines"));
+    db.execute(QStringLiteral("DROP TABLE QuoteLines"));
+    db.execute(QStringLiteral("ALTER TABLE QuoteLines_Loose RENAME TO QuoteLines"));
+    db.execute(QStringLiteral("UPDATE QuoteLines SET UniqueID = 'A|' || (SELECT UniqueID FROM "
+                              "QuoteLines WHERE QuoteID = ? AND Line = 2) WHERE QuoteID = ? AND "
+                              "Line = 1"),
+               {quote, quote});
+    t.commit();
+}
+
+} // namespace
+
+// The component is handed a run's UniqueIDs "|"-joined and finds them ignoring case: a line
+// whose UniqueID holds "|", or equals another's but for case, would make another line stand
+// for it. Such a line is not handed to the engine, and what is left stays the engine's list.
+TEST(Component, aLineWhoseUniqueIDCannotNameItIsNotHandedToTheEngine)
+{
+    DemoCompany company;
+    QString error;
+    const DispatchPtr library = OpenComponent(company.db, &error);
+    ASSERT_TRUE(library) << error.toStdString();
+    std::vector<QuoteLine> lines = company.lines();
+    const QString second = lines[1].uniqueID;
+    lines[0].uniqueID = QStringLiteral("A|") + second;
+    lines[3].uniqueID = lines[2].uniqueID.toUpper();
+    ASSERT_NE(lines[3].uniqueID, lines[2].uniqueID);
+
+    QStringList withheld;
+    const DispatchPtr engine = LoadEngine(library, u"CreateReplaceEngine", lines, &withheld);
+    EXPECT_EQ(ToInt16(Call(engine, u"CountLines").value).value_or(0), 9);
+    EXPECT_EQ(withheld.size(), 3);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[0].line, 2);
+    EXPECT_EQ(lines[1].line, 5);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(
+            ToText(Call(engine, u"GetLineData", {MakeInt16(qint16(i)), QStringLiteral("uniqueid")})
+                       .value)
+                .value_or(QString()),
+            lines[size_t(i)].uniqueID);
+    // Only identifiers the engine holds are passed on, never one that would split.
+    EXPECT_EQ(JoinLoadedUniqueIDs(lines, {QStringLiteral("A|") + second, second}), second);
+    Call(engine, u"PreTerminate");
+    Call(library, u"PreTerminate");
+}
+
+TEST(QuoteWorkbench, aLineWhoseUniqueIDNamesAnotherChangesNeither)
+{
+    DemoCompany company;
+    LetLineOneNameLineTwo(*company.db, company.quote);
+    QuoteWorkbench bench(company.db, std::make_shared<NotedMessages>());
+    ASSERT_TRUE(bench.isOpen()) << bench.error().toStdString();
+    const auto before = company.lines();
+    ASSERT_TRUE(before[0].uniqueID.startsWith(u"A|"));
+
+    // Were the change run, its review would be accepted.
+    QPointer<QTimer> poll =
+        answerWindow(QStringLiteral("frmReplaceReview"), QStringLiteral("cmdOK"));
+    const auto outcome =
+        bench.changeOptionValues(company.quote, {before[0].uniqueID}, {QStringLiteral("Mount")},
+                                 {QStringLiteral("Outside")});
+    delete poll.data();
+    EXPECT_FALSE(outcome.ran);
+    EXPECT_EQ(outcome.written, 0);
+    EXPECT_TRUE(outcome.message.contains(u"line 1")) << outcome.message.toStdString();
+    const auto after = company.lines();
+    for (size_t i = 0; i < after.size(); ++i)
+        EXPECT_EQ(after[i].itemXML, before[i].itemXML) << "line " << i + 1;
 }

@@ -1,10 +1,12 @@
 #include "host/database/database.h"
 #include "host/database/schema.h"
+#include "tests/host/fifo.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -83,7 +85,7 @@ TEST_F(DatabaseTest, shouldApplyOnlyTheMissingMigrations)
         db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (7, 'Kept')"));
     }
     auto db = create();
-    EXPECT_EQ(CurrentSchemaVersion(*db), 2);
+    EXPECT_EQ(CurrentSchemaVersion(*db), LatestSchemaVersion());
     EXPECT_EQ(db->select(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
                                         "name = 'IX_Discounts_Lookup'"))
                   .rows.size(),
@@ -136,6 +138,62 @@ TEST_F(DatabaseTest, shouldRefuseForeignAndMissingFilesNamingThePathAndLeavingTh
     EXPECT_TRUE(openError(missing, OpenMode::ExistingOnly).contains(u"init-db"));
     EXPECT_FALSE(QFile::exists(missing));
     EXPECT_TRUE(openError(dir.path(), OpenMode::CreateIfMissing).contains(u"folder"));
+}
+
+// Opening a named pipe waits for a writer, and a device may never end or swallow what is
+// written: neither is opened, directly or through a link; a link to a database is fine.
+TEST_F(DatabaseTest, shouldRefuseAPipeOrADeviceWithoutOpeningIt)
+{
+    const QString fifo = path("pipe.db");
+    ASSERT_TRUE(zeltpc5::testing::MakeFifo(fifo));
+    const QString linkToFifo = path("link-to-pipe.db");
+    ASSERT_TRUE(QFile::link(fifo, linkToFifo));
+    const QString linkToNull = path("link-to-null.db");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), linkToNull));
+
+    const struct
+    {
+        QString file;
+        const char *kind;
+    } cases[] = {
+        {fifo, "named pipe"},
+        {linkToFifo, "named pipe"},
+        {QStringLiteral("/dev/null"), "device"},
+        {QStringLiteral("/dev/zero"), "device"},
+        {linkToNull, "device"},
+    };
+    for (const auto &c : cases) {
+        for (OpenMode mode : {OpenMode::CreateIfMissing, OpenMode::ExistingOnly}) {
+            SCOPED_TRACE(c.file.toStdString());
+            bool blocked = false;
+            const QString error = zeltpc5::testing::RunBesideFifo(
+                fifo, [&] { return openError(c.file, mode); }, &blocked);
+            EXPECT_FALSE(blocked);
+            EXPECT_TRUE(error.contains(c.file)) << error.toStdString();
+            EXPECT_TRUE(error.contains(QLatin1String(c.kind))) << error.toStdString();
+        }
+    }
+
+    create("real.db")->execute(
+        QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'Through a link')"));
+    ASSERT_TRUE(QFile::link(path("real.db"), path("link.db")));
+    auto linked =
+        Database::open(ConnectionSettings::sqliteFile(path("link.db")), OpenMode::ExistingOnly);
+    EXPECT_EQ(Count(*linked, QStringLiteral("Vendors")), 1);
+}
+
+// SQLite opens the write-ahead log and the journal beside the file when they are there: one
+// that is a device would take the committed changes into nowhere.
+TEST_F(DatabaseTest, shouldRefuseAJournalBesideTheDatabaseThatIsNoRegularFile)
+{
+    create();
+    const QString wal = path("company.db") + QStringLiteral("-wal");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), wal));
+    const QString error = openError(path("company.db"), OpenMode::ExistingOnly);
+    EXPECT_TRUE(error.contains(wal)) << error.toStdString();
+    EXPECT_TRUE(error.contains(u"device")) << error.toStdString();
+    // The link is left, and so is what it points at.
+    EXPECT_TRUE(QFileInfo(wal).isSymLink());
 }
 
 TEST_F(DatabaseTest, shouldRefuseADatabaseOfANewerSchema)
@@ -215,4 +273,28 @@ TEST(ConnectionSettings, shouldReadAPathOrADriverConnectionString)
     EXPECT_EQ(pg.databaseName, QStringLiteral("harbor"));
     EXPECT_EQ(pg.userName, QStringLiteral("sales"));
     EXPECT_FALSE(pg.describe().contains(u"secret"));
+}
+
+// The host's quoting doubles apostrophes and nothing else: that is safe only where a
+// backslash in a literal is a plain character, which MySQL and MariaDB must be told.
+TEST(StatementsAfterConnect, shouldMakeBackslashesPlainCharactersWhereTheServerEscapes)
+{
+    for (const char *driver : {"QMYSQL", "QMARIADB", "qmysql"}) {
+        SCOPED_TRACE(driver);
+        const QStringList statements = StatementsAfterConnect(QString::fromLatin1(driver));
+        ASSERT_EQ(statements.size(), 1);
+        EXPECT_TRUE(statements[0].startsWith(u"SET SESSION sql_mode = "));
+        EXPECT_TRUE(statements[0].contains(u"'NO_BACKSLASH_ESCAPES'"));
+        // Added to the session's modes, not put in their place.
+        EXPECT_TRUE(statements[0].contains(u"@@SESSION.sql_mode"));
+    }
+    EXPECT_EQ(StatementsAfterConnect(QStringLiteral("QPSQL")),
+              QStringList{QStringLiteral("SET standard_conforming_strings = on")});
+    for (const char *driver : {"QSQLITE", "QODBC"}) {
+        SCOPED_TRACE(driver);
+        EXPECT_FALSE(
+            StatementsAfterConnect(QString::fromLatin1(driver)).join(u'\n').contains(u"BACKSLASH"));
+    }
+    EXPECT_TRUE(StatementsAfterConnect(QStringLiteral("QSQLITE"))
+                    .contains(QStringLiteral("PRAGMA foreign_keys = ON")));
 }

@@ -1,5 +1,7 @@
 // The product engine driven late-bound, by member name, the way the component drives it.
 #include "host/helpers/registration.h"
+#include "host/productengine/productfile.h"
+#include "tests/host/fifo.h"
 
 #include <zeltpc5/classregistry.h>
 
@@ -571,6 +573,41 @@ TEST_F(ProductFileTest, unusableFilesAreRefusedWithTheirReason)
     process();
     EXPECT_EQ(ToInt32(Call(engine, u"ErrorCount").value), 0);
     EXPECT_EQ(amount(u"PriceBeforeDiscount"), 0);
+}
+
+// Opening a named pipe waits for a writer and a device may never end: only regular files
+// are read, directly or through a link.
+TEST_F(ProductFileTest, aPipeOrADeviceIsRefusedWithoutBeingRead)
+{
+    const QString fifo = dir.filePath(QStringLiteral("pipe.xml"));
+    ASSERT_TRUE(zeltpc5::testing::MakeFifo(fifo));
+    const QString linkToFifo = dir.filePath(QStringLiteral("link-to-pipe.xml"));
+    ASSERT_TRUE(QFile::link(fifo, linkToFifo));
+    for (const QString &path : {fifo, linkToFifo}) {
+        SCOPED_TRACE(path.toStdString());
+        bool blocked = false;
+        const zeltpc5::host::ProductFileResult result = zeltpc5::testing::RunBesideFifo(
+            fifo, [&] { return zeltpc5::host::LoadProductFile(path); }, &blocked);
+        EXPECT_FALSE(blocked);
+        EXPECT_FALSE(result.product);
+        EXPECT_TRUE(result.error.startsWith(path + QStringLiteral(": ")))
+            << result.error.toStdString();
+        EXPECT_TRUE(result.error.contains(u"named pipe")) << result.error.toStdString();
+    }
+
+    const QString linkToZero = dir.filePath(QStringLiteral("link-to-zero.xml"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), linkToZero));
+    for (const QString &path :
+         {QStringLiteral("/dev/zero"), QStringLiteral("/dev/null"), linkToZero}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(use(path));
+        EXPECT_TRUE(lastError().contains(path)) << lastError().toStdString();
+        EXPECT_TRUE(lastError().contains(u"device")) << lastError().toStdString();
+    }
+
+    const QString linkToGood = dir.filePath(QStringLiteral("link-to-good.xml"));
+    ASSERT_TRUE(QFile::link(write(QStringLiteral("good.xml"), product()), linkToGood));
+    EXPECT_TRUE(use(linkToGood)) << lastError().toStdString();
 }
 
 TEST_F(ProductFileTest, aFileIsParsedOncePerSessionAndRelativeReferencesUseTheProductFolder)
