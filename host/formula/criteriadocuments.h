@@ -22,6 +22,9 @@ public:
     // such option or field. The first of several options of one name wins.
     const QByteArray *optionValue(QByteArrayView utf8Name);
     const QByteArray *priceCostValue(QByteArrayView utf8Name);
+    // Whether the next optionValue or priceCostValue reads its document first.
+    bool optionsUnread() const { return !m_optionsRead; }
+    bool priceCostUnread() const { return !m_priceCostRead; }
 
 private:
     struct Entry

@@ -1,50 +1,90 @@
 #include "host/formula/luasandbox.h"
 
+#include "host/formula/boundedlibraries.h"
+
 #include <lua.hpp>
 
+#include <locale.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 namespace zeltpc5::host {
 
 namespace {
 
-// The count hook runs every so many instructions; once the budget is spent it runs on
-// every instruction, so that a pcall in the expression cannot swallow the stop.
-constexpr int HookInterval = 1000;
+// The count hook runs every so many instructions. It also looks at the clock, so a few
+// instructions that each take long (comparing two long texts) cannot run far past the
+// time limit.
+constexpr int HookInterval = 100;
 
 const char BaseKey[] = "zeltfe5.base";
 const char EnvironmentKey[] = "zeltfe5.env";
+const char LayerKey[] = "zeltfe5.layer";
+
+constexpr std::size_t MaximumErrorLength = 1000;
+// Growth in use after an evaluation beyond which it is cleared away at once.
+constexpr std::size_t SettleAbove = 1024 * 1024;
 
 // The base functions an expression may use: nothing that loads code, touches files,
-// prints, changes metatables or steers the collector.
+// prints, changes metatables (so no finalizers, which Lua runs with the hook off) or steers
+// the collector.
 const char *const AllowedBase[] = {"assert",   "error",  "ipairs", "next",    "pairs",  "pcall",
                                    "rawequal", "rawget", "rawlen", "rawset",  "select", "tonumber",
                                    "tostring", "type",   "xpcall", "_VERSION"};
 const char *const AllowedLibraries[] = {LUA_STRLIBNAME, LUA_TABLIBNAME, LUA_MATHLIBNAME,
                                         LUA_UTF8LIBNAME};
-// Pattern matching runs inside C, where the instruction budget cannot stop it, and some
-// patterns take exponential time; dump makes bytecode. Both go.
-const char *const RemovedStringFunctions[] = {"dump", "match", "gmatch", "gsub"};
 
-// string.find, always as a plain search.
-int plainFind(lua_State *L)
+// Texts compare byte by byte during an evaluation: the same order on every computer, and a
+// comparison costs no more than a memcmp (collation under a user's locale can cost many
+// times that, inside one instruction).
+locale_t ByteOrder()
 {
-    lua_settop(L, 3);
-    lua_pushboolean(L, 1);
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, 4, LUA_MULTRET);
-    return lua_gettop(L);
+    static const locale_t locale = [] {
+        const locale_t base = duplocale(LC_GLOBAL_LOCALE);
+        if (!base)
+            return locale_t(nullptr);
+        const locale_t byteOrder = newlocale(LC_COLLATE_MASK, "C", base);
+        if (!byteOrder)
+            freelocale(base);
+        return byteOrder;
+    }();
+    return locale;
 }
 
+// The __index of each evaluation's layer of globals: takes a name from the base, a library
+// table as a copy of its own, and keeps it in the layer. What an expression stores in a
+// library table so stays in that evaluation, and an evaluation that uses no library pays
+// for no copy.
+int copyOnFirstUse(lua_State *L)
+{
+    lua_settop(L, 2);
+    lua_pushvalue(L, 2);
+    if (lua_rawget(L, lua_upvalueindex(1)) == LUA_TTABLE) {
+        lua_newtable(L);
+        lua_pushnil(L);
+        while (lua_next(L, 3)) {
+            lua_pushvalue(L, -2);
+            lua_insert(L, -2);
+            lua_rawset(L, 4);
+        }
+        lua_replace(L, 3);
+    }
+    if (!lua_isnil(L, 3)) {
+        lua_pushvalue(L, 2);
+        lua_pushvalue(L, 3);
+        lua_rawset(L, 1);
+    }
+    return 1;
+}
+
+// Variables live in an environment of their own until the next reset; its __index is set
+// to a fresh layer for every evaluation.
 int newEnvironment(lua_State *L)
 {
     lua_newtable(L);
     lua_newtable(L);
-    lua_getfield(L, LUA_REGISTRYINDEX, BaseKey);
-    lua_setfield(L, -2, "__index");
     lua_setmetatable(L, -2);
     lua_setfield(L, LUA_REGISTRYINDEX, EnvironmentKey);
     return 0;
@@ -111,6 +151,11 @@ int evaluateIn(lua_State *L)
         lua_remove(L, -2);
     }
     lua_getfield(L, LUA_REGISTRYINDEX, EnvironmentKey);
+    lua_getmetatable(L, -1);
+    lua_newtable(L);
+    luaL_setmetatable(L, LayerKey);
+    lua_setfield(L, -2, "__index");
+    lua_pop(L, 1);
     lua_setupvalue(L, -2, 1);
     lua_call(L, 0, 1);
     r->type = lua_type(L, -1);
@@ -151,17 +196,20 @@ bool IsVariableName(const QString &name)
 }
 
 LuaSandbox::LuaSandbox(CriteriaDocuments *documents, SandboxLimits limits)
-    : m_documents(documents), m_limits(limits)
+    : m_documents(documents), m_limits(limits),
+      m_budget(m_limits.instructions, m_limits.processorTime)
 {
     m_allocation.limit = m_limits.memoryBytes;
-    m_state = lua_newstate(&LuaSandbox::allocate, &m_allocation);
+    m_state = lua_newstate(&LuaSandbox::allocate, this);
     if (!m_state)
         return;
     *static_cast<LuaSandbox **>(lua_getextraspace(m_state)) = this;
     if (!protectedCall(&LuaSandbox::open, nullptr) || !resetVariables()) {
         lua_close(m_state);
         m_state = nullptr;
+        return;
     }
+    m_settledUse = m_allocation.used;
 }
 
 LuaSandbox::~LuaSandbox()
@@ -172,7 +220,8 @@ LuaSandbox::~LuaSandbox()
 
 void *LuaSandbox::allocate(void *ud, void *ptr, std::size_t oldSize, std::size_t newSize)
 {
-    auto *a = static_cast<Allocation *>(ud);
+    auto *s = static_cast<LuaSandbox *>(ud);
+    Allocation *a = &s->m_allocation;
     // Without a block, oldSize tells the kind of object, not a size.
     const std::size_t old = ptr ? oldSize : 0;
     if (newSize == 0) {
@@ -182,6 +231,10 @@ void *LuaSandbox::allocate(void *ud, void *ptr, std::size_t oldSize, std::size_t
     }
     if (newSize > old && a->used - old + newSize > a->limit)
         return nullptr;
+    // Building a long text is work no library function reports (a concatenation is one
+    // instruction); the allocator cannot raise an error, but it can end the evaluation soon.
+    if (newSize > old && !s->m_budget.worked(newSize - old))
+        s->stopSoon();
     void *block = std::realloc(ptr, newSize);
     if (block)
         a->used = a->used - old + newSize;
@@ -195,24 +248,47 @@ LuaSandbox *LuaSandbox::of(lua_State *L)
 
 void LuaSandbox::countInstructions(lua_State *L, lua_Debug *)
 {
-    LuaSandbox *s = of(L);
-    s->m_executed += s->m_exhausted ? 1 : HookInterval;
-    if (s->m_executed < s->m_limits.instructions)
-        return;
-    if (!s->m_exhausted) {
-        s->m_exhausted = true;
-        lua_sethook(L, &LuaSandbox::countInstructions, LUA_MASKCOUNT, 1);
-    }
+    if (!of(L)->m_budget.executed(HookInterval))
+        stop(L);
+}
+
+void LuaSandbox::spend(lua_State *L, std::size_t units)
+{
+    if (!of(L)->m_budget.worked(units))
+        stop(L);
+}
+
+void LuaSandbox::stopSoon()
+{
+    // lua_sethook may be called at any point, even from inside the allocator.
+    if (m_state)
+        lua_sethook(m_state, &LuaSandbox::countInstructions, LUA_MASKCOUNT, 1);
+}
+
+void LuaSandbox::stop(lua_State *L)
+{
+    of(L)->stopSoon();
     luaL_error(L, "the expression ran too long");
 }
 
 // The helpers below run inside Lua: they hold no C++ object with a destructor while a
 // Lua call could raise an error, since Lua unwinds with longjmp.
-const QByteArray *LuaSandbox::lookUp(lua_State *L, Lookup lookup)
+const QByteArray *LuaSandbox::lookUp(lua_State *L, Lookup lookup, Unread unread)
 {
     std::size_t length = 0;
     const char *name = luaL_checklstring(L, 1, &length);
-    return (of(L)->m_documents->*lookup)(QByteArrayView(name, qsizetype(length)));
+    spend(L, length);
+    LuaSandbox *s = of(L);
+    const QByteArrayView key(name, qsizetype(length));
+    if (!(s->m_documents->*unread)())
+        return (s->m_documents->*lookup)(key);
+    // Reading the line's documents is the host's work, done once per line, not the
+    // expression's. Timed on the monotonic clock: cheaper to read than processor time, and
+    // never less.
+    const auto started = std::chrono::steady_clock::now();
+    const QByteArray *value = (s->m_documents->*lookup)(key);
+    s->m_budget.giveBack(std::chrono::steady_clock::now() - started);
+    return value;
 }
 
 int LuaSandbox::pushNumber(lua_State *L, const QByteArray *text)
@@ -227,24 +303,26 @@ int LuaSandbox::pushNumber(lua_State *L, const QByteArray *text)
 
 int LuaSandbox::option(lua_State *L)
 {
-    pushText(L, lookUp(L, &CriteriaDocuments::optionValue));
+    pushText(L, lookUp(L, &CriteriaDocuments::optionValue, &CriteriaDocuments::optionsUnread));
     return 1;
 }
 
 int LuaSandbox::priceCost(lua_State *L)
 {
-    pushText(L, lookUp(L, &CriteriaDocuments::priceCostValue));
+    pushText(L, lookUp(L, &CriteriaDocuments::priceCostValue, &CriteriaDocuments::priceCostUnread));
     return 1;
 }
 
 int LuaSandbox::optionNumber(lua_State *L)
 {
-    return pushNumber(L, lookUp(L, &CriteriaDocuments::optionValue));
+    return pushNumber(
+        L, lookUp(L, &CriteriaDocuments::optionValue, &CriteriaDocuments::optionsUnread));
 }
 
 int LuaSandbox::priceCostNumber(lua_State *L)
 {
-    return pushNumber(L, lookUp(L, &CriteriaDocuments::priceCostValue));
+    return pushNumber(
+        L, lookUp(L, &CriteriaDocuments::priceCostValue, &CriteriaDocuments::priceCostUnread));
 }
 
 int LuaSandbox::open(lua_State *L)
@@ -255,18 +333,8 @@ int LuaSandbox::open(lua_State *L)
     luaL_requiref(L, LUA_MATHLIBNAME, luaopen_math, 1);
     luaL_requiref(L, LUA_UTF8LIBNAME, luaopen_utf8, 1);
     lua_settop(L, 0);
-
-    // The string table is also what every string's methods reach, so it is trimmed in
-    // place rather than copied.
-    lua_getglobal(L, LUA_STRLIBNAME);
-    lua_getfield(L, -1, "find");
-    lua_pushcclosure(L, &plainFind, 1);
-    lua_setfield(L, -2, "find");
-    for (const char *name : RemovedStringFunctions) {
-        lua_pushnil(L);
-        lua_setfield(L, -2, name);
-    }
-    lua_pop(L, 1);
+    // In place: the string table is also what every string's methods reach.
+    BoundLibraries(L);
 
     lua_newtable(L);
     for (const char *name : AllowedBase) {
@@ -283,6 +351,12 @@ int LuaSandbox::open(lua_State *L)
                                 {"PriceCostNumber", &LuaSandbox::priceCostNumber},
                                 {nullptr, nullptr}};
     luaL_setfuncs(L, helpers, 0);
+
+    luaL_newmetatable(L, LayerKey);
+    lua_pushvalue(L, -2);
+    lua_pushcclosure(L, &copyOnFirstUse, 1);
+    lua_setfield(L, -2, "__index");
+    lua_pop(L, 1);
     lua_setfield(L, LUA_REGISTRYINDEX, BaseKey);
     return 0;
 }
@@ -293,17 +367,26 @@ bool LuaSandbox::protectedCall(int (*f)(lua_State *), void *data)
     lua_pushcfunction(L, f);
     lua_pushlightuserdata(L, data);
     const int status = lua_pcall(L, 1, 0, 0);
-    if (status == LUA_OK) {
+    // A stop that a pcall in the expression caught and gave as the expression's result (in
+    // a tail call, where no instruction follows) still ends the evaluation.
+    if (status == LUA_OK && m_budget.spent() == EvaluationBudget::Spent::Nothing) {
         m_failure.clear();
         return true;
     }
-    if (status == LUA_ERRMEM)
-        m_failure = QStringLiteral("the expression used too much memory");
-    else if (m_exhausted)
+    // Once out of budget every instruction fails, whatever error came last.
+    if (m_budget.spent() == EvaluationBudget::Spent::Instructions)
         m_failure = QStringLiteral("the expression ran too long");
-    else if (lua_type(L, -1) == LUA_TSTRING)
-        m_failure = QString::fromUtf8(lua_tostring(L, -1));
-    else
+    else if (m_budget.spent() == EvaluationBudget::Spent::ProcessorTime)
+        m_failure = QStringLiteral("the expression used too much processor time");
+    else if (status == LUA_ERRMEM)
+        m_failure = QStringLiteral("the expression used too much memory");
+    else if (lua_type(L, -1) == LUA_TSTRING) {
+        // An expression's own error text can be as long as memory allows; LastError and the
+        // log, once per line, get its start.
+        std::size_t length = 0;
+        const char *message = lua_tolstring(L, -1, &length);
+        m_failure = QString::fromUtf8(message, qsizetype(std::min(length, MaximumErrorLength)));
+    } else
         m_failure = QStringLiteral("the expression raised an error");
     lua_settop(L, 0);
     return false;
@@ -381,12 +464,23 @@ LuaSandbox::Outcome LuaSandbox::evaluate(const QString &expression)
     r.chunk = chunk.constData();
     r.chunkLength = std::size_t(chunk.size());
 
-    m_executed = 0;
-    m_exhausted = false;
+    const locale_t byteOrder = ByteOrder();
+    const locale_t previousLocale = byteOrder ? uselocale(byteOrder) : nullptr;
+    m_budget.start();
     lua_sethook(m_state, &LuaSandbox::countInstructions, LUA_MASKCOUNT, HookInterval);
     const bool ok = protectedCall(&evaluateIn, &r);
     lua_sethook(m_state, nullptr, 0, 0);
-    m_exhausted = false;
+    m_budget.finish();
+    if (previousLocale)
+        uselocale(previousLocale);
+    // What an evaluation leaves stays reachable from stack slots that the next one has not
+    // written yet, and even an emergency collection keeps it; a full collection clears those
+    // slots, so that every evaluation starts with about the memory of the first.
+    m_settledUse = std::min(m_settledUse, m_allocation.used);
+    if (m_allocation.used > m_settledUse + SettleAbove) {
+        lua_gc(m_state, LUA_GCCOLLECT);
+        m_settledUse = m_allocation.used;
+    }
     if (!ok)
         return {MakeNull(), m_failure};
 

@@ -1,13 +1,17 @@
 // A Lua 5.4 state for charge criteria that cannot reach the system: only the base
 // functions that compute, and the string (without pattern matching), table, math and utf8
-// libraries. Every evaluation has an instruction budget and the state a memory ceiling;
-// whatever runs past them ends as a failure.
+// libraries, each function bounded in the work it can do (boundedlibraries.h). Every
+// evaluation has an instruction budget and a processor time limit, the state a memory
+// ceiling; whatever runs past them ends as a failure. Each evaluation sees library tables of
+// its own, so that nothing one expression stores in them reaches another.
 #pragma once
 
 #include "host/formula/criteriadocuments.h"
+#include "host/formula/evaluationbudget.h"
 
 #include <zeltpc5/variant.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -20,6 +24,7 @@ struct SandboxLimits
 {
     std::size_t memoryBytes = 16u * 1024u * 1024u;
     std::int64_t instructions = 1'000'000;
+    std::chrono::milliseconds processorTime{100};
 };
 
 class LuaSandbox
@@ -46,6 +51,11 @@ public:
 
     static constexpr qsizetype MaximumExpressionLength = 64 * 1024;
 
+    // For library functions: counts work done outside Lua instructions, in units of about a
+    // byte copied or compared; raises the stop, as a Lua error, once the running evaluation
+    // is out of budget (0 units only checks).
+    static void spend(lua_State *L, std::size_t units);
+
 private:
     struct Allocation
     {
@@ -54,10 +64,15 @@ private:
     };
     static void *allocate(void *ud, void *ptr, std::size_t oldSize, std::size_t newSize);
     static void countInstructions(lua_State *L, lua_Debug *);
+    // Ends the evaluation: every instruction from now on raises the stop, so that a pcall in
+    // the expression cannot swallow it.
+    void stopSoon();
+    static void stop(lua_State *L);
     static LuaSandbox *of(lua_State *L);
     using Lookup = const QByteArray *(CriteriaDocuments::*)(QByteArrayView);
+    using Unread = bool (CriteriaDocuments::*)() const;
     // The value named by the helper's first argument.
-    static const QByteArray *lookUp(lua_State *L, Lookup lookup);
+    static const QByteArray *lookUp(lua_State *L, Lookup lookup, Unread unread);
     static int pushNumber(lua_State *L, const QByteArray *text);
     static int option(lua_State *L);
     static int optionNumber(lua_State *L);
@@ -72,9 +87,10 @@ private:
     CriteriaDocuments *m_documents;
     SandboxLimits m_limits;
     Allocation m_allocation;
+    // Memory in use after the last full collection, or less.
+    std::size_t m_settledUse = 0;
+    EvaluationBudget m_budget;
     lua_State *m_state = nullptr;
-    std::int64_t m_executed = 0;
-    bool m_exhausted = false;
     QString m_failure;
 };
 

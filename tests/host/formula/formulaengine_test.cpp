@@ -146,6 +146,174 @@ TEST_F(FormulaEngineTest, brokenAndHostileExpressionsAreNotMet)
         EXPECT_TRUE(lastError().isEmpty());
     }
     EXPECT_FALSE(QFile::exists(QStringLiteral("/tmp/zeltfe5-escaped")));
+
+    // An error text as long as memory allows reaches LastError and the log by its start.
+    EXPECT_EQ(TypeOf(evaluate(QStringLiteral("error(string.rep('x', 5e6), 0)"))),
+              VariantType::Null);
+    EXPECT_EQ(lastError(), QString(1000, u'x'));
+}
+
+// What the engine says when an expression was stopped.
+const QString RanTooLong = QStringLiteral("the expression ran too long");
+const QString UsedTooMuchTime = QStringLiteral("the expression used too much processor time");
+
+// Each of these loops inside library functions, or in instructions that each take long, so
+// that the instruction budget alone would let it run for minutes or for ever.
+TEST_F(FormulaEngineTest, workInsideLibraryFunctionsEndsAtTheTimeLimit)
+{
+    const char *const expressions[] = {
+        "table.move({}, 1, 2^40, 2)",
+        "(function() local t = {} for i = 1, 1e6 do table.insert(t, 1, i) end end)()",
+        "(function() local t = {1} for i = 1, 1e6 do table.insert(t, 1, i) table.remove(t, 1) "
+        "table.insert(t, i) end end)()",
+        "(function() local t = {string.byte(string.rep('a', 1e5), 1, -1)} "
+        "while true do table.concat(t) end end)()",
+        "(function() local t = {string.byte(string.rep('a', 1e5), 1, -1)} "
+        "while true do table.sort(t) end end)()",
+        "(function() local t = {string.byte(string.rep('a', 2e5), 1, -1)} "
+        "table.move({}, 1, #t, 1, t) while true do next(t) end end)()",
+        "(function() local s, p = string.rep('a', 4e6), string.rep('a', 1e6) .. 'b' "
+        "while true do s:find(p) end end)()",
+        "(function() local s = string.rep('x', 4e6) while true do local u = s .. 'y' end end)()",
+        "(function() local s, t = string.rep('x', 4e6) .. 'a', string.rep('x', 4e6) .. 'b' "
+        "while s < t do end end)()",
+        "(function() local s = string.rep('1', 4e6) while true do local n = s + 0 end end)()",
+        "(function() local s = string.rep('a', 4e6) while true do utf8.len(s) end end)()",
+        "(function() local s = 'a' .. string.rep('\\x80', 4e6) local step = utf8.codes(s) "
+        "while true do pcall(step, s, 1) end end)()",
+        "(function() local s = string.rep('x', 4e6) while true do Option(s) end end)()",
+    };
+    for (const char *expression : expressions) {
+        SCOPED_TRACE(expression);
+        EXPECT_EQ(TypeOf(evaluate(QString::fromLatin1(expression))), VariantType::Null);
+        EXPECT_EQ(lastError(), UsedTooMuchTime);
+        // The next charge is evaluated as usual.
+        EXPECT_TRUE(met(QStringLiteral("ProductID == 1 and Option('Width') == '36 1/2'")));
+    }
+}
+
+// Lua runs a message handler inside the hook that raised the error, where no hook stops it.
+TEST_F(FormulaEngineTest, messageHandlersCannotOutrunTheBudget)
+{
+    const char *const expressions[] = {
+        "xpcall(function() while true do end end, function() while true do end end)",
+        "xpcall(error, function() while true do end end)",
+        "(function() while true do xpcall(function() while true do end end, "
+        "function(m) return m end) end end)()",
+        "xpcall(function() while true do end end, "
+        "function() return xpcall(error, function() while true do end end) end)",
+        "pcall(function() while true do end end)",
+    };
+    for (const char *expression : expressions) {
+        SCOPED_TRACE(expression);
+        EXPECT_EQ(TypeOf(evaluate(QString::fromLatin1(expression))), VariantType::Null);
+        EXPECT_EQ(lastError(), RanTooLong);
+        EXPECT_TRUE(met(QStringLiteral("ProductID == 1")));
+    }
+    // Handlers still see the error and give the second result.
+    EXPECT_TRUE(met(QStringLiteral("select(2, xpcall(function() error('x', 0) end, function(m) "
+                                   "return m .. '!' end)) == 'x!'")));
+    EXPECT_TRUE(met(
+        QStringLiteral("select('#', xpcall(function(a, b) return a, b end, error, 1, 2)) == 3")));
+    EXPECT_TRUE(met(QStringLiteral("not xpcall(error, function() error('again') end)")));
+}
+
+// The replaced and wrapped functions give what Lua's own give.
+TEST_F(FormulaEngineTest, boundedLibraryFunctionsKeepTheirResults)
+{
+    const char *const expressions[] = {
+        // string.rep: nothing repeated is nothing, at once
+        "string.rep('', math.maxinteger) == ''",
+        "string.rep('', 2^50, '') == ''",
+        "string.rep('ab', 3, ',') == 'ab,ab,ab' and ('x'):rep(3) == 'xxx'",
+        "string.rep('x', 0) == '' and string.rep('x', -1, ',') == ''",
+        "not pcall(string.rep, 'x', 2^50, '')",
+        // string.find: plain, with Lua's positions
+        "('hello'):find('l') == 3 and select(2, ('hello'):find('ll')) == 4",
+        "('hello'):find('xyz') == nil and select('#', ('hello'):find('xyz')) == 1",
+        "('hello'):find('l', 4) == 4 and ('hello'):find('lo', -2) == 4",
+        "('abc'):find('b', -100) == 2 and ('abc'):find('b', 3) == nil",
+        "('abc'):find('', 4) == 4 and ('abc'):find('', 5) == nil",
+        "('a.c[d]'):find('.') == 2 and ('a.c[d]'):find('[d]') == 4",
+        "(string.rep('a', 65533) .. 'needle'):find('needle') == 65534",
+        "(string.rep('a', 200000) .. 'needle'):find('needle', 70000) == 200001",
+        "(string.rep('ab', 100000) .. 'c'):find(string.rep('ab', 40000) .. 'c') == 120001",
+        // table functions
+        "(function() local t = {1, 2, 3} table.insert(t, 1, 0) table.insert(t, 4) "
+        "return table.concat(t, ',') == '0,1,2,3,4' end)()",
+        "(function() local t = {1, 2, 3} return table.remove(t, 1) == 1 and table.remove(t) == 3 "
+        "and #t == 1 and t[1] == 2 end)()",
+        "not pcall(table.insert, {1}, 5, 0) and not pcall(table.remove, {1}, 5)",
+        "table.concat(table.move({1, 2, 3}, 1, 3, 2), ',') == '1,1,2,3'",
+        "table.concat(table.move({1, 2, 3, 4}, 2, 4, 1), ',') == '2,3,4,4'",
+        "table.concat(table.move({1, 2}, 1, 2, 3, {7, 8}), ',') == '7,8,1,2'",
+        "table.concat({1, 'a', 2.5}, '-') == '1-a-2.5' and table.concat({}, ',') == ''",
+        "table.concat({1, 2, 3}, ',', 2, 3) == '2,3' and not pcall(table.concat, {1, {}})",
+        "select('#', table.unpack({1, 2, 3})) == 3 and select(2, table.unpack({1, 2, 3}, 2)) == 3",
+        "(function() local t = {3, 1, 2} table.sort(t) return table.concat(t) == '123' end)()",
+        "(function() local t = {3, 1, 2} table.sort(t, function(a, b) return a > b end) "
+        "return table.concat(t) == '321' end)()",
+        "not pcall(table.sort, {1, 'x', 2}) and table.pack(1, nil, 3).n == 3",
+        // iteration
+        "(function() local n = 0 for k, v in pairs({a = 1, b = 2, 3}) do n = n + v end "
+        "return n == 6 end)()",
+        "next({}) == nil and next({5}) == 1 and pairs({}) == next",
+        "(function() local n = 0 for p, c in utf8.codes('a\xc3\xa9\xe2\x82\xac') do n = n + c end "
+        "return n == 97 + 233 + 8364 end)()",
+        "utf8.len('a\xc3\xa9') == 2 and utf8.char(233) == '\xc3\xa9' and utf8.offset('a\xc3\xa9', "
+        "3) == 4",
+        // numbers from texts, varargs
+        "tonumber('0x10') == 16 and tonumber('z', 36) == 35 and '10' + 1 == 11 and -'2' == -2",
+        "select(2, 'a', 'b') == 'b' and math.max(1, 3, 2) == 3 and math.min(4, 2) == 2",
+        "string.format('%s-%5.1f', 'a', 2.5) == 'a-  2.5' and ('abc'):upper() == 'ABC'",
+        // texts order by their bytes, whatever the user's locale
+        "'B' < 'a' and 'Z' < 'a' and 'z' < '\xc3\xa9'",
+    };
+    for (const char *expression : expressions) {
+        SCOPED_TRACE(expression);
+        EXPECT_TRUE(met(QString::fromUtf8(expression))) << lastError().toStdString();
+    }
+}
+
+// The charges evaluate a line's criteria one after another with one engine: whatever one
+// expression does to the libraries, the next sees them as they were.
+TEST_F(FormulaEngineTest, anExpressionCannotChangeTheLibrariesOfAnother)
+{
+    const char *const tampering[] = {
+        "(function() string.find = function() return 1 end return true end)()",
+        "(function() string.x = 'leak' table.insert = nil math.floor = nil utf8.len = nil "
+        "return true end)()",
+        "rawset(string, 'find', function() return 1 end) ~= nil and rawset(math, 'pi', 3) ~= nil",
+        "(function() for _, library in ipairs({string, table, math, utf8}) do "
+        "for name in pairs(library) do library[name] = nil end end return true end)()",
+        "(function() string.upper = string.lower return true end)()",
+    };
+    const QString untouched = QStringLiteral(
+        "Option('Motor Type'):find('Cordless') == nil and string.find('RF Motor', 'Motor') == 4 "
+        "and ('').x == nil and string.x == nil and ('a'):upper() == 'A' "
+        "and math.floor(2.5) == 2 and math.pi > 3.14 and utf8.len('a') == 1 "
+        "and table.insert ~= nil and string.len ~= nil");
+    for (const char *expression : tampering) {
+        SCOPED_TRACE(expression);
+        EXPECT_TRUE(met(QString::fromLatin1(expression))) << lastError().toStdString();
+        // Even before the reset that comes with the next charge.
+        EXPECT_TRUE(met(untouched)) << lastError().toStdString();
+        setLine(1);
+        EXPECT_TRUE(met(untouched)) << lastError().toStdString();
+    }
+    // Nor does a heavy expression leave less memory to the next (what it made stays in
+    // stack slots the next has not written yet, beyond the reach of emergency collections).
+    EXPECT_TRUE(met(QStringLiteral("(function() local s = string.rep('x', 4e6) "
+                                   "for i = 1, 2 do local u = s .. 'y' end return true end)()")));
+    EXPECT_TRUE(met(QStringLiteral("(function() local s, t = string.rep('x', 4e6) .. 'a', "
+                                   "string.rep('x', 4e6) .. 'b' return #s + #t == 8000002 end)()")))
+        << lastError().toStdString();
+    // An expression keeps what it adds for itself.
+    EXPECT_TRUE(met(QStringLiteral("(function() function string.shout(s) return s:upper() .. '!' "
+                                   "end return ('a').shout == nil and string.shout('a') == 'A!' "
+                                   "end)()")));
+    // Nothing can steer what another expression draws.
+    EXPECT_TRUE(met(QStringLiteral("math.randomseed == nil and math.random(3) <= 3")));
 }
 
 TEST_F(FormulaEngineTest, resetVariablesForgetsTheLastLine)
