@@ -80,13 +80,12 @@ AddColumnResult CompareModel::AddColumn()
     column.ReportColumnIndex = FirstCompareItemIndex + position;
     column.Cells.assign(size_t(count), CompareCell{});
     for (int i = 0; previous && i < count && i < int(previous->size()); ++i) {
-        const CompareCell &from = (*previous)[size_t(i)];
+        // The item, not the marks: a new column starts unchosen and unselected.
         CompareCell &cell = column.Cells[size_t(i)];
-        cell.ProductID = from.ProductID;
-        cell.Style = from.Style;
-        cell.ItemXML = from.ItemXML;
-        cell.PriceCostXML = from.PriceCostXML;
-        cell.UniqueID = from.UniqueID;
+        cell = (*previous)[size_t(i)];
+        cell.LineIndex = 0;
+        cell.Chosen = false;
+        cell.Selected = false;
     }
     SelectColumn(position);
     return {true, QString()};

@@ -167,12 +167,9 @@ QString HostServices::GetVendorName(const QString &vendorID) const
 std::optional<QString> HostServices::GetCompanyOption(const QString &section, const QString &key,
                                                       const QString &defaultValue) const
 {
-    const DispatchPtr options = Walk(m_scl, {u"Options"});
-    VariantList args{section, key, defaultValue};
-    Variant result;
-    if (!options || !CallByName(options, u"GetCompanyOption", CallType::Method, args, &result))
-        return std::nullopt;
-    return ToText(result);
+    const std::optional<Variant> result = latebound::TryCall(
+        Walk(m_scl, {u"Options"}), u"GetCompanyOption", {section, key, defaultValue});
+    return result ? ToText(*result) : std::nullopt;
 }
 
 bool HostServices::ShowSelectProductStyle(qint32 &vendorID, qint32 &productID, QString &style,

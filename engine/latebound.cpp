@@ -13,6 +13,14 @@ DispatchPtr Walk(const DispatchPtr &root, std::initializer_list<QStringView> pat
     return current;
 }
 
+std::optional<Variant> TryCall(const DispatchPtr &object, QStringView member, VariantList args)
+{
+    Variant result;
+    if (!object || !CallByName(object, member, CallType::Method, args, &result))
+        return std::nullopt;
+    return result;
+}
+
 Variant CallQuietly(const DispatchPtr &object, QStringView member, VariantList &args)
 {
     Variant result;

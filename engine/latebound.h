@@ -5,11 +5,16 @@
 #include <zeltpc5/dispatch.h>
 
 #include <initializer_list>
+#include <optional>
 
 namespace zeltpc5::latebound {
 
 // Follows a chain of property reads ("Common", "Security", ...); nothing if a link fails.
 DispatchPtr Walk(const DispatchPtr &root, std::initializer_list<QStringView> path);
+// Calls a member (method or property read) and gives its result; nothing when there is no
+// object or the call fails, so a caller can tell a failure from an empty answer.
+std::optional<Variant> TryCall(const DispatchPtr &object, QStringView member,
+                               VariantList args = {});
 // Calls a member (method or property read) and gives its result, or empty on failure.
 Variant CallQuietly(const DispatchPtr &object, QStringView member, VariantList &args);
 Variant CallQuietly(const DispatchPtr &object, QStringView member, VariantList &&args = {});

@@ -95,10 +95,8 @@ QString ProductEngine::Notice(qint32 index)
 
 std::optional<Currency> ProductEngine::amount(QStringView member, VariantList args)
 {
-    Variant result;
-    if (!m_engine || !CallByName(m_engine, member, CallType::Method, args, &result))
-        return std::nullopt;
-    const auto v = ToCurrency(result);
+    const std::optional<Variant> result = latebound::TryCall(m_engine, member, std::move(args));
+    const auto v = result ? ToCurrency(*result) : std::nullopt;
     return v ? std::optional(Currency(*v)) : std::nullopt;
 }
 
@@ -124,12 +122,8 @@ std::optional<Currency> ProductEngine::CostAfterDiscount()
 
 std::optional<qint32> ProductEngine::PriceLineAnalyticCount()
 {
-    VariantList args;
-    Variant result;
-    if (!m_engine ||
-        !CallByName(m_engine, u"PriceLineAnalyticCount", CallType::Method, args, &result))
-        return std::nullopt;
-    return ToInt32(result);
+    const std::optional<Variant> result = latebound::TryCall(m_engine, u"PriceLineAnalyticCount");
+    return result ? ToInt32(*result) : std::nullopt;
 }
 
 QString ProductEngine::PriceLineAnalyticName(qint32 index)
