@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages zeltpc5 needs, then configures and builds it.
+# Installs the Debian packages zeltpc5 needs, then configures and builds it. clang and its
+# sanitizer runtimes serve the second, sanitized build of scripts/sanitize.sh.
 # Safe to run again: apt-get skips what is installed, CMake rebuilds what changed.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
     libxml2-dev liblua5.4-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -211,6 +211,11 @@ Database::~Database()
 
 std::shared_ptr<Database> Database::open(const ConnectionSettings &settings, OpenMode mode)
 {
+    // "driver=" with nothing after it: QtSql would add a connection without a driver and
+    // report it as a driver that "is not installed".
+    if (settings.driver.isEmpty())
+        throw DatabaseError(QStringLiteral("The connection string names no database driver "
+                                           "(driver=QSQLITE, driver=QPSQL, ...)."));
     std::shared_ptr<Database> self(new Database);
     Private &p = *self->d;
     p.settings = settings;

@@ -239,6 +239,13 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
         const qsizetype after = st.next(lastToken + 1);
         if (st.isWord(after, u"PERCENT") || st.isWord(after, u"WITH"))
             return fail(QStringLiteral("TOP ... PERCENT and WITH TIES have no LIMIT form"));
+        // A second count would stay in the text after the first became a LIMIT.
+        if (st.isWord(after, u"TOP")) {
+            const qsizetype next = st.next(after + 1);
+            if (next < statementEnd &&
+                (st.at(next).kind == TokenKind::Number || st.isPunct(next, u'(')))
+                return fail(QStringLiteral("a SELECT can have only one TOP"));
+        }
 
         // The SELECT's own scope ends at the parenthesis that closes its level, or at the
         // end of the statement. LIMIT goes after its last significant token, so that a

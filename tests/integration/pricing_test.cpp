@@ -284,7 +284,7 @@ TEST_F(ReferencePricing, chargesFollowTheirCriteriaAndDates)
                          "AutoAddToQuotes, AutoAddToOrders, AutoAddToPOs, "
                          "IncludeWithProductItems, Enabled) "
                          "VALUES (?, 4, 0, ?, ?, ?, 1, ?, 0, ?, ?, 1, 1, 0, 1, 1)";
-    const QVariant noDate(QMetaType(QMetaType::QString));
+    const QVariant noDate{QMetaType(QMetaType::QString)};
     const QString sql = QString::fromLatin1(insert);
     auto &db = reference.database();
     db.execute(

@@ -275,6 +275,19 @@ TEST(ConnectionSettings, shouldReadAPathOrADriverConnectionString)
     EXPECT_FALSE(pg.describe().contains(u"secret"));
 }
 
+// Found by fuzzing: "driver=" with no name was taken for a driver that "is not installed".
+TEST(ConnectionSettings, shouldRefuseAConnectionStringWithoutADriver)
+{
+    const auto none = ConnectionSettings::parse(QStringLiteral("driver=;database=harbor"));
+    try {
+        (void)Database::open(none, OpenMode::CreateIfMissing);
+        FAIL() << "opened a connection without a driver";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("The connection string names no database driver "
+                                              "(driver=QSQLITE, driver=QPSQL, ...)."));
+    }
+}
+
 // The host's quoting doubles apostrophes and nothing else: that is safe only where a
 // backslash in a literal is a plain character, which MySQL and MariaDB must be told.
 TEST(StatementsAfterConnect, shouldMakeBackslashesPlainCharactersWhereTheServerEscapes)

@@ -33,6 +33,9 @@ TEST(SqlDialect, shouldMoveTopToATrailingLimit)
         QStringLiteral("SELECT a FROM (SELECT b FROM t ORDER BY b LIMIT 2) x WHERE a > 0"));
     EXPECT_EQ(Limit(QStringLiteral("SELECT TOP 1 a FROM u WHERE a IN (SELECT TOP 4 b FROM t)")),
               QStringLiteral("SELECT a FROM u WHERE a IN (SELECT b FROM t LIMIT 4) LIMIT 1"));
+    // A column named Top after the count is a column.
+    EXPECT_EQ(Limit(QStringLiteral("SELECT TOP 1 Top FROM t")),
+              QStringLiteral("SELECT Top FROM t LIMIT 1"));
 }
 
 TEST(SqlDialect, shouldLeaveTextThatOnlyLooksLikeTopAlone)
@@ -51,7 +54,9 @@ TEST(SqlDialect, shouldRefuseFormsWithoutASafeTranslation)
          {"SELECT TOP 10 PERCENT a FROM t", "SELECT TOP 1 WITH TIES a FROM t",
           "SELECT TOP 1 a FROM t UNION SELECT b FROM u", "SELECT TOP 1 a FROM t LIMIT 3",
           "SELECT TOP (x) a FROM t", "SELECT TOP 1.5 a FROM t", "SELECT a FROM t WHERE b = 'open",
-          "SELECT 1; DELETE FROM Products", "   ", "SELECT a /* open"}) {
+          "SELECT 1; DELETE FROM Products", "   ", "SELECT a /* open",
+          // Found by fuzzing: the second count stayed in the text beside the new LIMIT.
+          "SELECT TOP 1 TOP 1 a FROM t", "SELECT TOP 2 TOP (3) a FROM t"}) {
         EXPECT_TRUE(Limit(QString::fromUtf8(sql)).startsWith(u"error: ")) << sql;
     }
 }

@@ -1,34 +1,20 @@
-// Arbitrary bytes against the document procedures.
-//
-//   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DZELTPC5_FUZZ=ON \
-//       -DZELTPC5_BUILD_BENCHMARKS=OFF
-//       -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link"
-//   cmake --build build-fuzz --target xml_fuzz
-//   build-fuzz/tests/xml/fuzz/xml_fuzz -max_total_time=300 corpus/
+// Arbitrary bytes against the document procedures (built by scripts/sanitize.sh).
 //
 // Checked on every input, besides the sanitizers: a parsed document serialises to text that
 // parses again with the same field texts, and is stable from the second round; readers never fail;
 // XPathLiteral of the input selects exactly the node holding it, and the option walk agrees with
 // the option expression; a text stored with SetXMLValue reads back unchanged through the document
 // text.
+#include "fuzzsupport.h"
+
 #include "pricing/itemfields.h"
 #include "pricing/pricecostfields.h"
 #include "xml/xmlaccess.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 using namespace zeltpc5;
+using zeltpc5::fuzzing::Check;
 
 namespace {
-
-void Check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
 
 // The characters a document can carry, as SetXMLValue stores them.
 QString XmlCharsOnly(const QString &text)
@@ -120,6 +106,7 @@ void CheckLiteral(const QString &raw)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzzing::InitializeOnce();
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     if (const auto doc = XmlDocument::parse(bytes))
         ExerciseReaders(*doc);

@@ -1,0 +1,57 @@
+// Charge criteria: an arbitrary expression through the formula engine's sandbox, with an
+// arbitrary item and price/cost document for its Option and PriceCost helpers to read.
+// The input is "expression \0 item document \0 price/cost document".
+//
+// Checked: every evaluation ends (libFuzzer's -timeout catches one that does not) with a
+// Boolean, a number or Null and a reason; a failed evaluation leaves the state usable for
+// the next one, which sees none of the first one's changes to the libraries.
+#include "fuzzsupport.h"
+
+#include "host/formula/criteriadocuments.h"
+#include "host/formula/luasandbox.h"
+
+using namespace zeltpc5;
+using namespace zeltpc5::host;
+using zeltpc5::fuzzing::Check;
+
+namespace {
+
+bool IsResult(const Variant &value)
+{
+    const VariantType type = TypeOf(value);
+    return type == VariantType::Null || type == VariantType::Bool || type == VariantType::Double;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzzing::InitializeOnce();
+    const QList<QByteArray> parts = fuzzing::SplitInput(data, size, 3);
+    CriteriaDocuments documents;
+    documents.setOptionXml(QString::fromUtf8(parts.at(1)));
+    documents.setPriceCostXml(QString::fromUtf8(parts.at(2)));
+    // Smaller than the engine's own limits, so that an input that runs out of them is found
+    // within the fuzzer's pace; the bounds work the same way at any size.
+    SandboxLimits limits;
+    limits.memoryBytes = 4u * 1024u * 1024u;
+    limits.instructions = 200'000;
+    limits.processorTime = std::chrono::milliseconds(50);
+    LuaSandbox sandbox(&documents, limits);
+    Check(sandbox.isReady(), "the sandbox starts");
+    Check(sandbox.setVariable(QStringLiteral("Quantity"), MakeDouble(3)).ok(),
+          "a variable can be set");
+
+    const LuaSandbox::Outcome first = sandbox.evaluate(QString::fromUtf8(parts.at(0)));
+    Check(IsResult(first.value), "an evaluation gives a Boolean, a number or Null");
+    Check(TypeOf(first.value) != VariantType::Null || !first.error.isEmpty(),
+          "a Null result has a reason");
+
+    // Whatever the first expression did, the next one finds the libraries as they were.
+    const LuaSandbox::Outcome second = sandbox.evaluate(
+        QStringLiteral("string.find('abc', 'b', 1, true) == 2 and math.max(1, 2) == 2"));
+    Check(ToBool(second.value) == std::optional<bool>(true),
+          "a later evaluation sees the libraries unchanged");
+    Check(sandbox.resetVariables(), "the variables can be reset after any evaluation");
+    return 0;
+}
