@@ -148,6 +148,13 @@ struct Edit
     QString replacement;
 };
 
+// The name inside a quoted name token, with its doubled closing quote made single.
+QString Unquoted(QStringView token)
+{
+    const QChar close = token.front() == u'[' ? QChar(u']') : token.front();
+    return token.mid(1, token.size() - 2).toString().replace(QString(2, close), QString(close));
+}
+
 bool IsWholeNumber(QStringView text)
 {
     if (text.isEmpty())
@@ -162,10 +169,12 @@ bool IsWholeNumber(QStringView text)
 
 SqlDialect DialectOfDriver(const QString &driverName)
 {
-    static const QStringList limitDrivers{QStringLiteral("QSQLITE"), QStringLiteral("QPSQL"),
-                                          QStringLiteral("QMYSQL"), QStringLiteral("QMARIADB")};
-    return limitDrivers.contains(driverName.toUpper()) ? SqlDialect::LimitClause
-                                                       : SqlDialect::TopClause;
+    static const QStringList limitDrivers{QStringLiteral("QSQLITE"), QStringLiteral("QMYSQL"),
+                                          QStringLiteral("QMARIADB")};
+    const QString driver = driverName.toUpper();
+    if (driver == u"QPSQL")
+        return SqlDialect::PostgreSql;
+    return limitDrivers.contains(driver) ? SqlDialect::LimitClause : SqlDialect::TopClause;
 }
 
 std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDialect dialect,
@@ -203,12 +212,24 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
     }
 
     std::vector<Edit> edits;
-    int depth = 0;
     for (qsizetype i = 0; i < statementEnd; ++i) {
-        if (st.isPunct(i, u'('))
-            ++depth;
-        else if (st.isPunct(i, u')'))
-            --depth;
+        if (dialect == SqlDialect::PostgreSql && st.at(i).kind == TokenKind::Identifier) {
+            const QString name = Unquoted(st.text(i)).toLower();
+            edits.push_back({st.at(i).begin, st.at(i).end,
+                             u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"'});
+            continue;
+        }
+        // "+" joins text where one side is a text literal; these servers would add numbers.
+        if (st.isPunct(i, u'+')) {
+            qsizetype before = i - 1;
+            while (before >= 0 && !st.significant(before))
+                --before;
+            const qsizetype after = st.next(i + 1);
+            if ((before >= 0 && st.at(before).kind == TokenKind::Literal) ||
+                (after < statementEnd && st.at(after).kind == TokenKind::Literal))
+                edits.push_back({st.at(i).begin, st.at(i).end, QStringLiteral("||")});
+            continue;
+        }
         if (!st.isWord(i, u"SELECT"))
             continue;
 
@@ -281,6 +302,22 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
     for (const Edit &e : edits)
         result.text.replace(e.begin, e.end - e.begin, e.replacement);
     return result;
+}
+
+QStringList StatementNames(const QString &sql)
+{
+    QStringList names;
+    const auto tokens = Tokenise(sql, nullptr);
+    if (!tokens)
+        return names;
+    for (const Token &t : *tokens) {
+        const QStringView text = QStringView(sql).mid(t.begin, t.end - t.begin);
+        if (t.kind == TokenKind::Word)
+            names << text.toString();
+        else if (t.kind == TokenKind::Identifier)
+            names << Unquoted(text);
+    }
+    return names;
 }
 
 } // namespace zeltpc5::host
