@@ -436,7 +436,7 @@ int Database::execute(const QString &sql, const QVariantList &values)
 ResultSet Database::selectForeign(const QString &sql) const
 {
     QString why;
-    const auto translated = TranslateStatement(sql, d->dialect, &why);
+    const auto translated = TranslateStatement(sql, d->dialect, &why, SchemaTablesWithID());
     if (!translated)
         throw DatabaseError(QStringLiteral("The statement cannot be run: ") + why, sql);
     if (!translated->isRead)

@@ -268,6 +268,23 @@ QString SchemaNameSpelling(const QString &name)
     return spellings.value(name.toLower(), name);
 }
 
+const QStringList &SchemaTablesWithID()
+{
+    static const QStringList tables = [] {
+        QStringList names;
+        static const QRegularExpression keyed(
+            QStringLiteral(R"(CREATE TABLE (\w+) \(ID INTEGER NOT NULL PRIMARY KEY)"));
+        for (const Migration &m : Migrations())
+            for (const char *statement : m.statements) {
+                const auto match = keyed.match(QString::fromUtf8(statement));
+                if (match.hasMatch())
+                    names << match.captured(1);
+            }
+        return names;
+    }();
+    return tables;
+}
+
 QString StatementForDriver(const QString &statement, const QString &driverName)
 {
     if (driverName.compare(QStringLiteral("QPSQL"), Qt::CaseInsensitive) != 0)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace zeltpc5::host {
 
@@ -19,6 +20,9 @@ void MigrateSchema(Database &db, int fromVersion);
 // A table or column name of the schema as the schema spells it, found ignoring case ("vendorname"
 // gives "VendorName"); the name itself when the schema has no such name.
 QString SchemaNameSpelling(const QString &name);
+
+// The tables of the schema whose key is a column ID.
+const QStringList &SchemaTablesWithID();
 
 // A statement of the schema as the driver is to run it. PostgreSQL: text columns are TEXT
 // compared byte by byte (COLLATE "C"), as SQLite keeps and compares them: no length limit, and

@@ -178,7 +178,8 @@ SqlDialect DialectOfDriver(const QString &driverName)
 }
 
 std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDialect dialect,
-                                                      QString *error)
+                                                      QString *error,
+                                                      const QStringList &tablesWithID)
 {
     auto fail = [&](const QString &what) -> std::optional<TranslatedStatement> {
         if (error)
@@ -292,6 +293,49 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
         edits.push_back({st.at(topToken).begin, removeEnd, QString()});
         edits.push_back({st.at(lastSignificant).end, st.at(lastSignificant).end,
                          QStringLiteral(" LIMIT ") + count.toString()});
+    }
+
+    // A plain read of one table without an order: SQLite gives its rows in the order of their
+    // key, a server in whatever order its storage holds them (an updated row moves to the end).
+    if (dialect == SqlDialect::PostgreSql && !tablesWithID.isEmpty() &&
+        st.isWord(first, u"SELECT")) {
+        int level = 0;
+        qsizetype from = -1;
+        bool plain = true;
+        qsizetype last = first;
+        for (qsizetype i = first + 1; i < statementEnd && plain; ++i) {
+            if (st.isPunct(i, u'(')) {
+                // A call in the column list may be an aggregate, which an order would break.
+                if (from < 0)
+                    plain = false;
+                ++level;
+            } else if (st.isPunct(i, u')')) {
+                --level;
+            } else if (level == 0 && st.at(i).kind == TokenKind::Word) {
+                for (QStringView word :
+                     {u"ORDER", u"GROUP", u"HAVING", u"UNION", u"INTERSECT", u"EXCEPT", u"JOIN",
+                      u"DISTINCT", u"LIMIT", u"FOR", u"INTO"})
+                    if (st.isWord(i, word))
+                        plain = false;
+                if (from < 0 && st.isWord(i, u"FROM"))
+                    from = i;
+            }
+            if (st.significant(i))
+                last = i;
+        }
+        if (plain && from >= 0) {
+            const qsizetype table = st.next(from + 1);
+            const qsizetype after = st.next(table + 1);
+            const bool oneTable = table < statementEnd &&
+                                  (st.at(table).kind == TokenKind::Word ||
+                                   st.at(table).kind == TokenKind::Identifier) &&
+                                  (after >= statementEnd || st.isWord(after, u"WHERE"));
+            const QString name = oneTable && st.at(table).kind == TokenKind::Identifier
+                                     ? Unquoted(st.text(table))
+                                     : st.text(table).toString();
+            if (oneTable && tablesWithID.contains(name, Qt::CaseInsensitive))
+                edits.push_back({st.at(last).end, st.at(last).end, QStringLiteral(" ORDER BY ID")});
+        }
     }
 
     // Apply from the back so that earlier positions stay valid; an insertion at the

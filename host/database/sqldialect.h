@@ -35,8 +35,11 @@ struct TranslatedStatement
 // a TOP query combined by UNION/INTERSECT/EXCEPT, or one that already has a LIMIT).
 // Beside TOP: "+" next to a text literal joins text ("||"), and under PostgreSql a quoted
 // name ([Name], "Name", `Name`) becomes "name".
+// Under PostgreSql, a plain read of one of tablesWithID (no order, grouping, join or call in
+// its columns) gets "ORDER BY ID": the order SQLite gives such a read.
 std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDialect dialect,
-                                                      QString *error = nullptr);
+                                                      QString *error = nullptr,
+                                                      const QStringList &tablesWithID = {});
 
 // The names in a statement as written (words, and quoted names without their quotes), in
 // order: a server that folds names reports result columns in lower case, and this is where

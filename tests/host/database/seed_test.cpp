@@ -7,8 +7,12 @@
 
 #include <QDateTime>
 #include <QDomDocument>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QTemporaryDir>
+
+#include <memory>
+#include <thread>
 
 using namespace zeltpc5::host;
 using zeltpc5::testing::Backend;
@@ -223,3 +227,48 @@ TEST_P(SeedTest, aWriteOverLinesChangedMeanwhileWritesNothing)
 
 INSTANTIATE_TEST_SUITE_P(Databases, SeedTest, zeltpc5::testing::AllBackends(),
                          zeltpc5::testing::BackendName);
+
+// A server locks only what a transaction reads FOR UPDATE. Another writer holds line 1
+// changed but not committed; this write must wait for it, then find the line changed and
+// write nothing, rather than check the old line and overwrite the other writer's.
+TEST(PostgreSqlQuoteStore, aWriteWaitsForAnotherWriterAndThenWritesNothing)
+{
+    TestDatabase td(Backend::PostgreSQL);
+    ZELTPC5_SKIP_WITHOUT(td);
+    auto other = Database::open(td.settings(), OpenMode::CreateIfMissing);
+    SeedDemoCompany(*other);
+    const QuoteLine read = QuoteStore(*other).lines(1).front();
+    auto theirs = std::make_unique<Transaction>(*other);
+    ASSERT_EQ(other->execute(QStringLiteral("UPDATE QuoteLines SET Style = 'Theirs' WHERE "
+                                            "UniqueID = ?"),
+                             {read.uniqueID}),
+              1);
+
+    QString outcome;
+    std::thread mine([&] {
+        // A connection belongs to the thread that opens it.
+        auto db = Database::open(td.settings(), OpenMode::ExistingOnly);
+        QuoteLine changed = read;
+        changed.style = QStringLiteral("Mine");
+        try {
+            outcome =
+                QStringLiteral("wrote %1").arg(QuoteStore(*db).updateLines({read}, {changed}));
+        } catch (const DatabaseError &e) {
+            outcome = e.message();
+        }
+    });
+    // Until the write waits on the other writer's lock.
+    const QString waiting = QStringLiteral(
+        "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+        "wait_event_type = 'Lock'");
+    QElapsedTimer timer;
+    timer.start();
+    while (td.rows(waiting) != QStringList{"1"} && timer.elapsed() < 30000)
+        std::this_thread::yield();
+    theirs->commit();
+    mine.join();
+    EXPECT_TRUE(outcome.startsWith(
+        QStringLiteral("Line(s) 1 changed since this run read them; nothing was written.")))
+        << outcome.toStdString();
+    EXPECT_EQ(QuoteStore(*other).lines(1).front().style, QStringLiteral("Theirs"));
+}

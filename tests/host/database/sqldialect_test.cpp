@@ -64,6 +64,31 @@ TEST(SqlDialect, shouldTranslateQuotedNamesAndTextJoins)
         QStringLiteral("SELECT a + 'b' FROM t"));
 }
 
+// SQLite gives a plain read of one table in the order of its key; a server need not.
+TEST(SqlDialect, shouldOrderAPlainReadOfAKeyedTableByItsKeyOnPostgreSql)
+{
+    const QStringList keyed{QStringLiteral("AdditionalCharges"), QStringLiteral("Discounts")};
+    const auto translate = [&](const char *sql) {
+        return TranslateStatement(QString::fromUtf8(sql), SqlDialect::PostgreSql, nullptr, keyed)
+            ->text;
+    };
+    EXPECT_EQ(translate("SELECT * FROM AdditionalCharges WHERE Enabled <> 0 AND (ChargeType = 4)"),
+              QStringLiteral("SELECT * FROM AdditionalCharges WHERE Enabled <> 0 AND (ChargeType "
+                             "= 4) ORDER BY ID"));
+    EXPECT_EQ(translate("SELECT TOP 1 Discount FROM [discounts];"),
+              QStringLiteral("SELECT Discount FROM \"discounts\" ORDER BY ID LIMIT 1;"));
+    for (const char *unchanged :
+         {"SELECT COUNT(*) FROM Discounts", "SELECT a FROM Discounts ORDER BY a",
+          "SELECT a FROM Discounts d", "SELECT a FROM Discounts JOIN x ON 1 = 1",
+          "SELECT DISTINCT a FROM Discounts", "SELECT a FROM Vendors",
+          "SELECT a FROM Discounts GROUP BY a"})
+        EXPECT_EQ(translate(unchanged), QString::fromUtf8(unchanged));
+    EXPECT_EQ(TranslateStatement(QStringLiteral("SELECT * FROM Discounts"), SqlDialect::LimitClause,
+                                 nullptr, keyed)
+                  ->text,
+              QStringLiteral("SELECT * FROM Discounts"));
+}
+
 TEST(SqlDialect, shouldLeaveTextThatOnlyLooksLikeTopAlone)
 {
     for (const char *sql : {"SELECT Top FROM t", "SELECT a FROM t WHERE b = 'SELECT TOP 1 x'",
