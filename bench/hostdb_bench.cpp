@@ -1,19 +1,22 @@
 // The reference host's SQL session as the component drives it during a change run: the
 // discount query of one pricing level, late-bound through ExecuteRead, answered by the
-// database the first time and from the session's cache on a repeat.
+// database the first time and from the session's cache on a repeat. On SQLite and on
+// PostgreSQL over its local socket (ZELTPC5_TEST_PG, or a throwaway cluster).
 #include "host/database/database.h"
 #include "host/database/seed.h"
 #include "host/services/sharedcodelibrary.h"
+#include "support/testdatabase.h"
 
 #include <zeltpc5/dispatch.h>
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 
 using namespace zeltpc5;
 using namespace zeltpc5::host;
+using zeltpc5::testing::Backend;
+using zeltpc5::testing::TestDatabase;
 
 namespace {
 
@@ -24,15 +27,11 @@ const QString DiscountQuery = QStringLiteral(
 
 struct Company
 {
-    Company()
+    explicit Company(Backend backend) : td(backend)
     {
-        static int argc = 1;
-        static char name[] = "hostdb_bench";
-        static char *argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-        db = Database::open(ConnectionSettings::sqliteFile(dir.filePath(QStringLiteral("c.db"))),
-                            OpenMode::CreateIfMissing);
+        if (!td.available())
+            return;
+        db = Database::open(td.settings(), OpenMode::CreateIfMissing);
         SeedDemoCompany(*db);
         scl = CreateSharedCodeLibrary(db);
     }
@@ -43,15 +42,26 @@ struct Company
         return s;
     }
 
-    QTemporaryDir dir;
+    TestDatabase td;
     std::shared_ptr<Database> db;
     DispatchPtr scl;
 };
 
-Company &TheCompany()
+Company *TheCompany(benchmark::State &state, Backend backend)
 {
-    static Company company;
-    return company;
+    static int argc = 1;
+    static char name[] = "hostdb_bench";
+    static char *argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+    static Company sqlite(Backend::SQLite);
+    static Company postgres(Backend::PostgreSQL);
+    Company &company = backend == Backend::SQLite ? sqlite : postgres;
+    if (!company.td.available()) {
+        state.SkipWithError(company.td.skipReason().toStdString().c_str());
+        return nullptr;
+    }
+    return &company;
 }
 
 void Read(benchmark::State &state, const DispatchPtr &session)
@@ -64,24 +74,33 @@ void Read(benchmark::State &state, const DispatchPtr &session)
     }
 }
 
-void ExecuteReadFirstTime(benchmark::State &state)
+void ExecuteReadFirstTime(benchmark::State &state, Backend backend)
 {
-    Read(state, TheCompany().session(false));
+    if (Company *company = TheCompany(state, backend))
+        Read(state, company->session(false));
 }
-BENCHMARK(ExecuteReadFirstTime);
+BENCHMARK_CAPTURE(ExecuteReadFirstTime, SQLite, Backend::SQLite);
+BENCHMARK_CAPTURE(ExecuteReadFirstTime, PostgreSQL, Backend::PostgreSQL);
 
-void ExecuteReadCached(benchmark::State &state)
+void ExecuteReadCached(benchmark::State &state, Backend backend)
 {
-    const DispatchPtr session = TheCompany().session(true);
+    Company *company = TheCompany(state, backend);
+    if (!company)
+        return;
+    const DispatchPtr session = company->session(true);
     Call(session, u"ExecuteRead", {DiscountQuery});
     Read(state, session);
 }
-BENCHMARK(ExecuteReadCached);
+BENCHMARK_CAPTURE(ExecuteReadCached, SQLite, Backend::SQLite);
+BENCHMARK_CAPTURE(ExecuteReadCached, PostgreSQL, Backend::PostgreSQL);
 
 // The cached read and the text the component then parses.
 void ExecuteReadCachedWithText(benchmark::State &state)
 {
-    const DispatchPtr session = TheCompany().session(true);
+    Company *company = TheCompany(state, Backend::SQLite);
+    if (!company)
+        return;
+    const DispatchPtr session = company->session(true);
     Call(session, u"ExecuteRead", {DiscountQuery});
     for (auto _ : state) {
         const DispatchPtr doc =

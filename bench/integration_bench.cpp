@@ -1,6 +1,7 @@
 // The component against the reference host, as a change run drives it: pricing one demo line
 // (LoadDiscounts, ResolveDiscounts, CalculatePriceCost with a caching SQL session), and
-// ChangeOptionValue over 1,000 and 10,000 lines copied from the demo quote.
+// ChangeOptionValue over 1,000 and 10,000 lines copied from the demo quote (1,000 also with the
+// company database on PostgreSQL over its local socket).
 #include "tests/integration/referencehost.h"
 
 #include "engine/engines.h"
@@ -25,13 +26,17 @@ using namespace zeltpc5::testing;
 
 namespace {
 
-ReferenceHost &TheHost()
+ReferenceHost &TheHost(Backend backend = Backend::SQLite)
 {
     static int argc = 1;
     static char name[] = "integration_bench";
     static char *argv[] = {name, nullptr};
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
+    if (backend == Backend::PostgreSQL) {
+        static ReferenceHost postgres(Backend::PostgreSQL);
+        return postgres;
+    }
     static ReferenceHost host;
     return host;
 }
@@ -83,9 +88,14 @@ BENCHMARK(PriceOneDemoLine)->Unit(benchmark::kMicrosecond);
 
 // A quote of the given size made of the demo quote's lines over and over, each copy with a
 // UniqueID of its own; every line gets an outside mount (a change every product accepts).
-void ChangeOptionValueOverLines(benchmark::State &state)
+void ChangeOptionValueOverLines(benchmark::State &state, Backend backend)
 {
-    ReferenceHost &reference = TheHost();
+    const QString unavailable = UnavailableReason(backend);
+    if (!unavailable.isEmpty()) {
+        state.SkipWithError(unavailable.toStdString().c_str());
+        return;
+    }
+    ReferenceHost &reference = TheHost(backend);
     const auto demo = reference.quoteLines(QStringLiteral("Q-1001"));
     const int count = int(state.range(0));
     std::vector<host::QuoteLine> lines;
@@ -132,9 +142,14 @@ void ChangeOptionValueOverLines(benchmark::State &state)
     state.counters["lines"] = double(count);
     state.counters["ms_per_line"] = seconds * 1e3 / double(count) / double(state.iterations());
 }
-BENCHMARK(ChangeOptionValueOverLines)
+BENCHMARK_CAPTURE(ChangeOptionValueOverLines, SQLite, Backend::SQLite)
     ->Arg(1000)
     ->Arg(10000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK_CAPTURE(ChangeOptionValueOverLines, PostgreSQL, Backend::PostgreSQL)
+    ->Arg(1000)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime();

@@ -11,6 +11,7 @@ build_type=${ZELTPC5_BUILD_TYPE:-RelWithDebInfo}
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
+    postgresql libqt6sql6-psql
     libxml2-dev liblua5.4-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev llvm

@@ -86,14 +86,30 @@ void Bind(QSqlQuery &q, const QVariantList &values)
         q.bindValue(int(i), values[i]);
 }
 
-ResultSet Collect(QSqlQuery &q)
+// Column names as SQLite reports them, where the server reports them folded to lower case:
+// a column of the schema as the schema spells it, another name (an alias) as the statement
+// does. Readers find the columns of a record by name.
+QString Spelled(const QString &column, const QStringList &statementNames)
+{
+    const QString schema = SchemaNameSpelling(column);
+    if (schema != column)
+        return schema;
+    for (const QString &name : statementNames) {
+        if (name.size() == column.size() && name.compare(column, Qt::CaseInsensitive) == 0)
+            return name;
+    }
+    return column;
+}
+
+ResultSet Collect(QSqlQuery &q, bool foldedNames = false, const QString &sql = QString())
 {
     ResultSet rs;
     const QSqlRecord record = q.record();
     const int columns = record.count();
     rs.columns.reserve(columns);
+    const QStringList names = foldedNames ? StatementNames(sql) : QStringList();
     for (int i = 0; i < columns; ++i)
-        rs.columns << record.fieldName(i);
+        rs.columns << (foldedNames ? Spelled(record.fieldName(i), names) : record.fieldName(i));
     while (q.next()) {
         QVariantList row;
         row.reserve(columns);
@@ -173,9 +189,12 @@ QStringList StatementsAfterConnect(const QString &driverName)
     if (driver == u"QMYSQL" || driver == u"QMYSQL3" || driver == u"QMARIADB")
         return {QStringLiteral("SET SESSION sql_mode = CONCAT_WS(',', "
                                "NULLIF(@@SESSION.sql_mode, ''), 'NO_BACKSLASH_ESCAPES')")};
-    // The default since PostgreSQL 9.1, but a server may be set otherwise.
+    // The first is the default since PostgreSQL 9.1, but a server may be set otherwise. Dates
+    // are kept as UTC without a zone; the driver sends them as UTC with one, which the server
+    // would otherwise shift to its own time zone.
     if (driver == u"QPSQL")
-        return {QStringLiteral("SET standard_conforming_strings = on")};
+        return {QStringLiteral("SET standard_conforming_strings = on"),
+                QStringLiteral("SET TIME ZONE 'UTC'")};
     return {};
 }
 
@@ -188,10 +207,37 @@ struct Database::Private
     int schemaVersion = 0;
 
     QSqlDatabase db() const { return QSqlDatabase::database(connectionName, false); }
+    bool foldsNames() const { return dialect == SqlDialect::PostgreSql; }
     [[noreturn]] void fail(const QString &message, const QString &statement,
                            const QSqlError &error) const
     {
+        if (connectionLost(error))
+            throw DatabaseError(LostConnectionMessage(settings), statement, error.text());
         throw DatabaseError(message, statement, error.text());
+    }
+    // A server connection that broke (the server stopped, the session was ended, the network
+    // went away): the server has rolled back what the session had not committed.
+    bool connectionLost(const QSqlError &error) const
+    {
+        if (settings.isSqlite())
+            return false;
+        const QString code = error.nativeErrorCode();
+        if (code.startsWith(QLatin1String("08")) || code == u"57P01" || code == u"57P02" ||
+            code == u"57P03")
+            return true;
+        if (!code.isEmpty())
+            return false;
+        // No state at all: the client library gave up. A live session answers a probe, if only
+        // with an error of its own (a failed transaction refuses every statement with a state).
+        QSqlQuery probe(db());
+        return !probe.exec(QStringLiteral("SELECT 1")) &&
+               probe.lastError().nativeErrorCode().isEmpty();
+    }
+    static QString LostConnectionMessage(const ConnectionSettings &settings)
+    {
+        return QStringLiteral("The connection to %1 was lost; nothing of this step was written. "
+                              "Check that the database server is running and try again.")
+            .arg(settings.describe());
     }
 };
 
@@ -357,33 +403,45 @@ QSqlDatabase Database::connection() const
     return d->db();
 }
 
+namespace {
+
+// A statement without values is run as it stands: servers prepare only queries and data
+// changes, not definitions (PostgreSQL answers a prepared CREATE TABLE with a syntax error).
+void Run(const Database::Private &p, QSqlQuery &q, const QString &sql, const QVariantList &values)
+{
+    if (values.isEmpty()) {
+        if (!q.exec(sql))
+            p.fail(QStringLiteral("A statement failed."), sql, q.lastError());
+        return;
+    }
+    if (!q.prepare(sql))
+        p.fail(QStringLiteral("A statement could not be prepared."), sql, q.lastError());
+    Bind(q, values);
+    if (!q.exec())
+        p.fail(QStringLiteral("A statement failed."), sql, q.lastError());
+}
+
+} // namespace
+
 ResultSet Database::select(const QString &sql, const QVariantList &values) const
 {
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        d->fail(QStringLiteral("A statement could not be prepared."), sql, q.lastError());
-    Bind(q, values);
-    if (!q.exec())
-        d->fail(QStringLiteral("A statement failed."), sql, q.lastError());
-    return Collect(q);
+    Run(*d, q, sql, values);
+    return Collect(q, d->foldsNames(), sql);
 }
 
 int Database::execute(const QString &sql, const QVariantList &values)
 {
     QSqlQuery q(d->db());
-    if (!q.prepare(sql))
-        d->fail(QStringLiteral("A statement could not be prepared."), sql, q.lastError());
-    Bind(q, values);
-    if (!q.exec())
-        d->fail(QStringLiteral("A statement failed."), sql, q.lastError());
+    Run(*d, q, sql, values);
     return q.numRowsAffected();
 }
 
 ResultSet Database::selectForeign(const QString &sql) const
 {
     QString why;
-    const auto translated = TranslateStatement(sql, d->dialect, &why);
+    const auto translated = TranslateStatement(sql, d->dialect, &why, SchemaTablesWithID());
     if (!translated)
         throw DatabaseError(QStringLiteral("The statement cannot be run: ") + why, sql);
     if (!translated->isRead)
@@ -392,7 +450,7 @@ ResultSet Database::selectForeign(const QString &sql) const
     q.setForwardOnly(true);
     if (!q.exec(translated->text))
         d->fail(QStringLiteral("A statement failed."), translated->text, q.lastError());
-    return Collect(q);
+    return Collect(q, d->foldsNames(), translated->text);
 }
 
 QString Database::info(const QString &name, const QString &defaultValue) const
@@ -430,6 +488,9 @@ Transaction::Transaction(Database &db) : m_db(db)
         ok = c.transaction();
         error = c.lastError();
     }
+    if (!ok && db.d->connectionLost(error))
+        throw DatabaseError(Database::Private::LostConnectionMessage(db.settings()),
+                            QStringLiteral("BEGIN"), error.text());
     if (!ok)
         throw DatabaseError(
             QStringLiteral("Cannot start a transaction on %1.").arg(db.settings().describe()),
@@ -447,11 +508,14 @@ void Transaction::commit()
 {
     QSqlDatabase c = m_db.connection();
     if (!c.commit()) {
-        const QString error = c.lastError().text();
+        const QSqlError error = c.lastError();
         c.rollback();
         m_open = false;
+        if (m_db.d->connectionLost(error))
+            throw DatabaseError(Database::Private::LostConnectionMessage(m_db.settings()),
+                                QStringLiteral("COMMIT"), error.text());
         throw DatabaseError(QStringLiteral("Cannot commit to %1.").arg(m_db.settings().describe()),
-                            QStringLiteral("COMMIT"), error);
+                            QStringLiteral("COMMIT"), error.text());
     }
     m_open = false;
 }

@@ -60,7 +60,7 @@ struct ConnectionSettings
 // SQLite: foreign keys enforced and every commit synced. MySQL, MariaDB and PostgreSQL:
 // backslashes in literals are plain characters, as in standard SQL, since the host's quoting
 // only doubles apostrophes (a text ending in a backslash would otherwise escape its closing
-// quote).
+// quote). PostgreSQL: dates in UTC.
 QStringList StatementsAfterConnect(const QString &driverName);
 
 enum class OpenMode {
@@ -105,10 +105,11 @@ public:
 
     QSqlDatabase connection() const;
 
+    struct Private;
+
 private:
     Database();
     friend class Transaction;
-    struct Private;
     std::unique_ptr<Private> d;
 };
 

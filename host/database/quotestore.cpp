@@ -110,11 +110,19 @@ int QuoteStore::updateLines(const std::vector<QuoteLine> &before,
                             const std::vector<QuoteLine> &changed)
 {
     Transaction transaction(m_db);
+    // On SQLite the transaction already holds the write lock. A server locks only the rows
+    // read FOR UPDATE: without it, two writers could both find the lines unchanged and the
+    // second would overwrite the first. With it, the second waits, then reads what the first
+    // committed.
+    const QString lock = m_db.settings().isSqlite() || m_db.dialect() == SqlDialect::TopClause
+                             ? QString()
+                             : QStringLiteral(" FOR UPDATE");
     QStringList moved;
     for (const QuoteLine &l : before) {
         const ResultSet now = m_db.select(
             QStringLiteral("SELECT ProductID, Style, ItemXML, PriceCostXML FROM QuoteLines "
-                           "WHERE UniqueID = ?"),
+                           "WHERE UniqueID = ?") +
+                lock,
             {l.uniqueID});
         if (now.rows.empty())
             continue; // a line gone is reported by the count

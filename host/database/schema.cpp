@@ -3,6 +3,8 @@
 #include "host/database/database.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <utility>
@@ -235,6 +237,63 @@ const std::vector<Migration> &Migrations()
 
 } // namespace
 
+QString SchemaNameSpelling(const QString &name)
+{
+    static const QHash<QString, QString> spellings = [] {
+        QHash<QString, QString> names;
+        // Tables and indexes after their keyword; columns at the start of a definition.
+        static const QRegularExpression table(
+            QStringLiteral(R"(\b(?:TABLE|INDEX|ON|REFERENCES|TO)\s+([A-Za-z_]\w*))"));
+        static const QRegularExpression column(
+            QStringLiteral(R"([(,]\s*([A-Za-z_]\w*)\s+(?:INTEGER|VARCHAR|DOUBLE|TEXT|TIMESTAMP))"));
+        auto collect = [&](const char *statement) {
+            const QString text = QString::fromUtf8(statement);
+            for (const QRegularExpression *re : {&table, &column}) {
+                auto it = re->globalMatch(text);
+                while (it.hasNext()) {
+                    const QString found = it.next().captured(1);
+                    names.insert(found.toLower(), found);
+                }
+            }
+        };
+        for (const Migration &m : Migrations()) {
+            for (const char *statement : m.statements)
+                collect(statement);
+            for (const auto &[driver, own] : m.byDriver)
+                for (const char *statement : own)
+                    collect(statement);
+        }
+        return names;
+    }();
+    return spellings.value(name.toLower(), name);
+}
+
+const QStringList &SchemaTablesWithID()
+{
+    static const QStringList tables = [] {
+        QStringList names;
+        static const QRegularExpression keyed(
+            QStringLiteral(R"(CREATE TABLE (\w+) \(ID INTEGER NOT NULL PRIMARY KEY)"));
+        for (const Migration &m : Migrations())
+            for (const char *statement : m.statements) {
+                const auto match = keyed.match(QString::fromUtf8(statement));
+                if (match.hasMatch())
+                    names << match.captured(1);
+            }
+        return names;
+    }();
+    return tables;
+}
+
+QString StatementForDriver(const QString &statement, const QString &driverName)
+{
+    if (driverName.compare(QStringLiteral("QPSQL"), Qt::CaseInsensitive) != 0)
+        return statement;
+    static const QRegularExpression text(QStringLiteral(R"(\bVARCHAR\(\d+\)|\bTEXT\b)"));
+    QString result = statement;
+    return result.replace(text, QStringLiteral("TEXT COLLATE \"C\""));
+}
+
 int LatestSchemaVersion()
 {
     return Migrations().back().version;
@@ -262,7 +321,7 @@ void MigrateSchema(Database &db, int fromVersion)
                 statements = &own;
         }
         for (const char *statement : *statements)
-            db.execute(QString::fromUtf8(statement));
+            db.execute(StatementForDriver(QString::fromUtf8(statement), db.settings().driver));
         if (m.version == 1)
             db.setInfo(QStringLiteral("Application"), QStringLiteral("zeltpc5-host"));
         db.setInfo(QStringLiteral("SchemaVersion"), QString::number(m.version));

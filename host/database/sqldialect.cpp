@@ -148,6 +148,13 @@ struct Edit
     QString replacement;
 };
 
+// The name inside a quoted name token, with its doubled closing quote made single.
+QString Unquoted(QStringView token)
+{
+    const QChar close = token.front() == u'[' ? QChar(u']') : token.front();
+    return token.mid(1, token.size() - 2).toString().replace(QString(2, close), QString(close));
+}
+
 bool IsWholeNumber(QStringView text)
 {
     if (text.isEmpty())
@@ -162,14 +169,17 @@ bool IsWholeNumber(QStringView text)
 
 SqlDialect DialectOfDriver(const QString &driverName)
 {
-    static const QStringList limitDrivers{QStringLiteral("QSQLITE"), QStringLiteral("QPSQL"),
-                                          QStringLiteral("QMYSQL"), QStringLiteral("QMARIADB")};
-    return limitDrivers.contains(driverName.toUpper()) ? SqlDialect::LimitClause
-                                                       : SqlDialect::TopClause;
+    static const QStringList limitDrivers{QStringLiteral("QSQLITE"), QStringLiteral("QMYSQL"),
+                                          QStringLiteral("QMARIADB")};
+    const QString driver = driverName.toUpper();
+    if (driver == u"QPSQL")
+        return SqlDialect::PostgreSql;
+    return limitDrivers.contains(driver) ? SqlDialect::LimitClause : SqlDialect::TopClause;
 }
 
 std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDialect dialect,
-                                                      QString *error)
+                                                      QString *error,
+                                                      const QStringList &tablesWithID)
 {
     auto fail = [&](const QString &what) -> std::optional<TranslatedStatement> {
         if (error)
@@ -203,12 +213,24 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
     }
 
     std::vector<Edit> edits;
-    int depth = 0;
     for (qsizetype i = 0; i < statementEnd; ++i) {
-        if (st.isPunct(i, u'('))
-            ++depth;
-        else if (st.isPunct(i, u')'))
-            --depth;
+        if (dialect == SqlDialect::PostgreSql && st.at(i).kind == TokenKind::Identifier) {
+            const QString name = Unquoted(st.text(i)).toLower();
+            edits.push_back({st.at(i).begin, st.at(i).end,
+                             u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"'});
+            continue;
+        }
+        // "+" joins text where one side is a text literal; these servers would add numbers.
+        if (st.isPunct(i, u'+')) {
+            qsizetype before = i - 1;
+            while (before >= 0 && !st.significant(before))
+                --before;
+            const qsizetype after = st.next(i + 1);
+            if ((before >= 0 && st.at(before).kind == TokenKind::Literal) ||
+                (after < statementEnd && st.at(after).kind == TokenKind::Literal))
+                edits.push_back({st.at(i).begin, st.at(i).end, QStringLiteral("||")});
+            continue;
+        }
         if (!st.isWord(i, u"SELECT"))
             continue;
 
@@ -280,6 +302,49 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
                          QStringLiteral(" LIMIT ") + count.toString()});
     }
 
+    // A plain read of one table without an order: SQLite gives its rows in the order of their
+    // key, a server in whatever order its storage holds them (an updated row moves to the end).
+    if (dialect == SqlDialect::PostgreSql && !tablesWithID.isEmpty() &&
+        st.isWord(first, u"SELECT")) {
+        int level = 0;
+        qsizetype from = -1;
+        bool plain = true;
+        qsizetype last = first;
+        for (qsizetype i = first + 1; i < statementEnd && plain; ++i) {
+            if (st.isPunct(i, u'(')) {
+                // A call in the column list may be an aggregate, which an order would break.
+                if (from < 0)
+                    plain = false;
+                ++level;
+            } else if (st.isPunct(i, u')')) {
+                --level;
+            } else if (level == 0 && st.at(i).kind == TokenKind::Word) {
+                for (QStringView word :
+                     {u"ORDER", u"GROUP", u"HAVING", u"UNION", u"INTERSECT", u"EXCEPT", u"JOIN",
+                      u"DISTINCT", u"LIMIT", u"FOR", u"INTO"})
+                    if (st.isWord(i, word))
+                        plain = false;
+                if (from < 0 && st.isWord(i, u"FROM"))
+                    from = i;
+            }
+            if (st.significant(i))
+                last = i;
+        }
+        if (plain && from >= 0) {
+            const qsizetype table = st.next(from + 1);
+            const qsizetype after = st.next(table + 1);
+            const bool oneTable = table < statementEnd &&
+                                  (st.at(table).kind == TokenKind::Word ||
+                                   st.at(table).kind == TokenKind::Identifier) &&
+                                  (after >= statementEnd || st.isWord(after, u"WHERE"));
+            const QString name = oneTable && st.at(table).kind == TokenKind::Identifier
+                                     ? Unquoted(st.text(table))
+                                     : st.text(table).toString();
+            if (oneTable && tablesWithID.contains(name, Qt::CaseInsensitive))
+                edits.push_back({st.at(last).end, st.at(last).end, QStringLiteral(" ORDER BY ID")});
+        }
+    }
+
     // Apply from the back so that earlier positions stay valid; an insertion at the
     // same place as a removal's end comes after it.
     std::stable_sort(edits.begin(), edits.end(),
@@ -288,6 +353,22 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
     for (const Edit &e : edits)
         result.text.replace(e.begin, e.end - e.begin, e.replacement);
     return result;
+}
+
+QStringList StatementNames(const QString &sql)
+{
+    QStringList names;
+    const auto tokens = Tokenise(sql, nullptr);
+    if (!tokens)
+        return names;
+    for (const Token &t : *tokens) {
+        const QStringView text = QStringView(sql).mid(t.begin, t.end - t.begin);
+        if (t.kind == TokenKind::Word)
+            names << text.toString();
+        else if (t.kind == TokenKind::Identifier)
+            names << Unquoted(text);
+    }
+    return names;
 }
 
 } // namespace zeltpc5::host

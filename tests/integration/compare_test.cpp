@@ -28,14 +28,14 @@ const QStringList ProgressWindows{QStringLiteral("frmChangeProductStyle"),
 struct CompareSession
 {
     std::shared_ptr<ScriptedItemDialogs> dialogs = std::make_shared<ScriptedItemDialogs>();
-    ReferenceHost reference{dialogs};
+    ReferenceHost reference;
     Ref<Library> library = Library::create();
     Ref<CompareEngine> engine;
     std::vector<host::QuoteLine> lines;
     ModalAnswers answers{ProgressWindows};
 
     // The first `count` lines of the demo quote.
-    explicit CompareSession(int count)
+    CompareSession(int count, Backend backend) : reference(backend, dialogs)
     {
         // Keeps the demo's fuel surcharge in force on any day the test runs.
         reference.database().execute(
@@ -100,9 +100,13 @@ void SelectInA(CompareWindow &window, std::initializer_list<int> rows)
 
 } // namespace
 
-TEST(ProductCompare, opensWithOriginalAndSelectedAAndOkUntouchedKeepsEveryLine)
+class ProductCompare : public OnEachDatabase
+{};
+INSTANTIATE_TEST_SUITE_P(Databases, ProductCompare, AllBackends(), BackendName);
+
+TEST_P(ProductCompare, opensWithOriginalAndSelectedAAndOkUntouchedKeepsEveryLine)
 {
-    CompareSession session(3);
+    CompareSession session(3, GetParam());
     const bool ok = session.show([](CompareWindow &window) {
         const CompareModel &model = window.model();
         EXPECT_EQ(window.windowTitle(), "Product Compare");
@@ -123,9 +127,9 @@ TEST(ProductCompare, opensWithOriginalAndSelectedAAndOkUntouchedKeepsEveryLine)
     session.expectNewEqualsOriginal();
 }
 
-TEST(ProductCompare, cancelAfterChoosingAlternativesChangesNoLine)
+TEST_P(ProductCompare, cancelAfterChoosingAlternativesChangesNoLine)
 {
-    CompareSession session(3);
+    CompareSession session(3, GetParam());
     session.dialogs->editProductItem = [](qint32 &, QString &style, QString &, QString &, qint32) {
         style = QStringLiteral("Cordless");
         return true;
@@ -144,10 +148,10 @@ TEST(ProductCompare, cancelAfterChoosingAlternativesChangesNoLine)
     session.expectNewEqualsOriginal();
 }
 
-TEST(ProductCompare, replaceStyleMovesLinesOfOtherProductsToTheFirstCellsProduct)
+TEST_P(ProductCompare, replaceStyleMovesLinesOfOtherProductsToTheFirstCellsProduct)
 {
     // Line 1 is a Roller Shade, line 4 a Wood Blind.
-    CompareSession session(4);
+    CompareSession session(4, GetParam());
     session.dialogs->selectProductStyle = [](qint32 &vendor, qint32 &product, QString &style,
                                              bool styleOnly) {
         EXPECT_TRUE(styleOnly);
@@ -195,9 +199,9 @@ TEST(ProductCompare, replaceStyleMovesLinesOfOtherProductsToTheFirstCellsProduct
     EXPECT_EQ(ToInt16(Call(DispatchPtr(session.engine), u"CountChanges", {MakeInt16(3)}).value), 0);
 }
 
-TEST(ProductCompare, cancelledReplaceLeavesEveryCellAsItWas)
+TEST_P(ProductCompare, cancelledReplaceLeavesEveryCellAsItWas)
 {
-    CompareSession session(4);
+    CompareSession session(4, GetParam());
     session.dialogs->selectProductStyle = [](qint32 &vendor, qint32 &product, QString &style,
                                              bool) {
         vendor = 3;
@@ -231,9 +235,9 @@ TEST(ProductCompare, cancelledReplaceLeavesEveryCellAsItWas)
     session.expectNewEqualsOriginal();
 }
 
-TEST(ProductCompare, productStyleAndOptionsFromAnEditedTemplate)
+TEST_P(ProductCompare, productStyleAndOptionsFromAnEditedTemplate)
 {
-    CompareSession session(4);
+    CompareSession session(4, GetParam());
     session.dialogs->editProductItem = [](qint32 &product, QString &style, QString &itemXML,
                                           QString &, qint32 mode) {
         EXPECT_EQ(mode, 54);
@@ -264,9 +268,9 @@ TEST(ProductCompare, productStyleAndOptionsFromAnEditedTemplate)
     EXPECT_FALSE(ok);
 }
 
-TEST(ProductCompare, clicksMenusAndTheColumnLimit)
+TEST_P(ProductCompare, clicksMenusAndTheColumnLimit)
 {
-    CompareSession session(3);
+    CompareSession session(3, GetParam());
     session.show([&](CompareWindow &window) {
         // A click on an "Original" cell clears the selection and selects nothing.
         window.PressCell(0, 3, Qt::LeftButton);

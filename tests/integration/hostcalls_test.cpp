@@ -200,10 +200,14 @@ QSet<QString> DocumentedCalls(const QString &path)
 
 } // namespace
 
-TEST(HostCalls, everyCallTheComponentMakesIsDocumentedWithItsArguments)
+class HostCalls : public OnEachDatabase
+{};
+INSTANTIATE_TEST_SUITE_P(Databases, HostCalls, AllBackends(), BackendName);
+
+TEST_P(HostCalls, everyCallTheComponentMakesIsDocumentedWithItsArguments)
 {
     auto dialogs = std::make_shared<ScriptedItemDialogs>(); // every dialog answers Cancel
-    ReferenceHost reference(dialogs);
+    ReferenceHost reference(GetParam(), dialogs);
     // Keeps the demo's dated surcharge in force, so the date helper is asked.
     reference.database().execute(
         QStringLiteral("UPDATE AdditionalCharges SET EndsOn = ? WHERE ID = 2"),

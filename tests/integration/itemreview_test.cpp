@@ -26,9 +26,13 @@ QStringList Results(const DispatchPtr &engine, int index)
 
 } // namespace
 
-TEST(ReferenceReview, flagsTheDemoQuotesProblemLinesAndNothingElse)
+class ReferenceReview : public OnEachDatabase
+{};
+INSTANTIATE_TEST_SUITE_P(Databases, ReferenceReview, AllBackends(), BackendName);
+
+TEST_P(ReferenceReview, flagsTheDemoQuotesProblemLinesAndNothingElse)
 {
-    ReferenceHost reference;
+    ReferenceHost reference{GetParam()};
     const auto lines = reference.quoteLines(QStringLiteral("Q-1001"));
     ASSERT_EQ(lines.size(), 12u);
     const Ref<Library> library = Library::create();

@@ -12,9 +12,13 @@
 using namespace zeltpc5;
 using namespace zeltpc5::testing;
 
-TEST(OptionDefaults, theReferenceHostReadsEveryRecordNodeItIsGiven)
+class OptionDefaults : public OnEachDatabase
+{};
+INSTANTIATE_TEST_SUITE_P(Databases, OptionDefaults, AllBackends(), BackendName);
+
+TEST_P(OptionDefaults, theReferenceHostReadsEveryRecordNodeItIsGiven)
 {
-    ReferenceHost host;
+    ReferenceHost host{GetParam()};
     // Markup, quotes and a line break come through as the database holds them.
     host.database().execute(
         QStringLiteral("INSERT INTO OptionDefaults (ID, ProductID, OptionName, OptionValue) "

@@ -23,11 +23,14 @@ using namespace zeltpc5::testing;
 
 namespace {
 
-class ReferencePricing : public ::testing::Test
+class ReferencePricing : public OnEachDatabase
 {
 protected:
     void SetUp() override
     {
+        OnEachDatabase::SetUp();
+        if (IsSkipped())
+            return;
         // The demo's fuel surcharge runs 2024 to 2030; keep it in force whatever the day the
         // tests run, so that the hand-worked values do not expire.
         reference.database().execute(
@@ -99,7 +102,7 @@ protected:
         return lines;
     }
 
-    ReferenceHost reference;
+    ReferenceHost reference{GetParam()};
 };
 
 } // namespace
@@ -122,7 +125,7 @@ protected:
 // Price: 303.20 x 0.1 = 30.32; 272.88; + 285 = 557.88; 285 x 0.05 = 14.25; 572.13. Motor
 //   Installation's criteria (Motor Type not None) holds: 75.00 -> 647.13, up to 5 -> 650.00;
 //   x 0.05 = 32.50 -> 617.50; no item discount.
-TEST_F(ReferencePricing, motorizedRollerShadeFromTheProductsPriceWithMotorCharge)
+TEST_P(ReferencePricing, motorizedRollerShadeFromTheProductsPriceWithMotorCharge)
 {
     const XmlDocument doc = PriceLine(DemoLine(3));
 
@@ -209,7 +212,7 @@ TEST_F(ReferencePricing, motorizedRollerShadeFromTheProductsPriceWithMotorCharge
 // Price by margin: (25.5 + 6.54) / (1 - 0.4) = 53.40; no discount; net surcharge markup 0.
 //   No price charge applies (no Motor Type option, not Cordless, not a panel track).
 //   53.40 up to 5 -> 55.00; x 0.05 = 2.75 -> 52.25.
-TEST_F(ReferencePricing, woodBlindPricedByMarginWithTheVendorsMargins)
+TEST_P(ReferencePricing, woodBlindPricedByMarginWithTheVendorsMargins)
 {
     const XmlDocument doc = PriceLine(DemoLine(4));
 
@@ -277,7 +280,7 @@ TEST_F(ReferencePricing, woodBlindPricedByMarginWithTheVendorsMargins)
 // item's measurements and the style, one that does not parse, and charges whose dates exclude
 // them (starting the day after tomorrow, ended the day before yesterday). Lines 3 (Motorized,
 // 72 wide) and 4 (2 Inch Slat, 30 wide) of Q-1001.
-TEST_F(ReferencePricing, chargesFollowTheirCriteriaAndDates)
+TEST_P(ReferencePricing, chargesFollowTheirCriteriaAndDates)
 {
     const char *insert = "INSERT INTO AdditionalCharges (ID, ChargeType, ApplyToPOs, ChargeName, "
                          "ChargeCode, Criteria, ChargeMethod, Value, Taxable, StartsOn, EndsOn, "
@@ -314,7 +317,7 @@ TEST_F(ReferencePricing, chargesFollowTheirCriteriaAndDates)
 
 // Without a formula engine no criterion can be verified: the charges with criteria stay off,
 // those without still apply within their dates (the expired promotion stays out).
-TEST_F(ReferencePricing, chargesWithCriteriaStayOffWithoutAFormulaEngine)
+TEST_P(ReferencePricing, chargesWithCriteriaStayOffWithoutAFormulaEngine)
 {
     ClassRegistry::instance().unregisterClass(QStringLiteral("zeltfe5.Engine"), QUuid());
     const XmlDocument blind = PriceLine(DemoLine(4));
@@ -325,3 +328,5 @@ TEST_F(ReferencePricing, chargesWithCriteriaStayOffWithoutAFormulaEngine)
               QStringLiteral("Item cost adjustments 'FUEL ($1.53),FREIGHT ($0.51)'"));
     EXPECT_EQ(Field(blind, QStringLiteral("CostAdjustments")), QStringLiteral("2.04"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Databases, ReferencePricing, AllBackends(), BackendName);

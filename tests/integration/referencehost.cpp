@@ -49,15 +49,15 @@ private:
 
 } // namespace
 
-ReferenceHost::ReferenceHost(std::shared_ptr<ScriptedItemDialogs> dialogs)
-    : m_presenter(std::make_shared<Presenter>())
+ReferenceHost::ReferenceHost(Backend backend, std::shared_ptr<ScriptedItemDialogs> dialogs)
+    : m_database(backend), m_presenter(std::make_shared<Presenter>())
 {
-    m_db = host::Database::open(
-        host::ConnectionSettings::sqliteFile(m_dir.filePath(QStringLiteral("company.db"))),
-        host::OpenMode::CreateIfMissing);
+    if (!m_database.available())
+        return;
+    m_db = host::Database::open(m_database.settings(), host::OpenMode::CreateIfMissing);
     host::SeedDemoCompany(*m_db);
     host::ServiceOptions options;
-    options.messageSettingsFile = m_dir.filePath(QStringLiteral("messages.ini"));
+    options.messageSettingsFile = m_database.filePath(QStringLiteral("messages.ini"));
     options.messagePresenter = m_presenter;
     if (dialogs)
         options.itemDialogs = std::make_shared<ScriptedDialogs>(std::move(dialogs));
@@ -83,6 +83,13 @@ QString ReferenceHost::DateFromToday(int days)
 {
     return QDateTime::currentDateTimeUtc().addDays(days).toString(
         QStringLiteral("yyyy-MM-ddT00:00:00"));
+}
+
+void OnEachDatabase::SetUp()
+{
+    const QString unavailable = UnavailableReason(GetParam());
+    if (!unavailable.isEmpty())
+        GTEST_SKIP() << unavailable.toStdString();
 }
 
 void AddLines(const DispatchPtr &engine, const std::vector<host::QuoteLine> &lines)

@@ -5,6 +5,7 @@
 
 #include "host/database/database.h"
 #include "host/database/quotestore.h"
+#include "support/testdatabase.h"
 
 #include <zeltpc5/dispatch.h>
 
@@ -33,8 +34,10 @@ struct ScriptedItemDialogs
 class ReferenceHost
 {
 public:
-    // With dialogs, the service object's item dialogs are the scripted ones.
-    explicit ReferenceHost(std::shared_ptr<ScriptedItemDialogs> dialogs = {});
+    // With dialogs, the service object's item dialogs are the scripted ones. When the
+    // database cannot be had here, nothing is opened: OnEachDatabase skips such a test.
+    explicit ReferenceHost(Backend backend = Backend::SQLite,
+                           std::shared_ptr<ScriptedItemDialogs> dialogs = {});
     ~ReferenceHost();
     ReferenceHost(const ReferenceHost &) = delete;
     ReferenceHost &operator=(const ReferenceHost &) = delete;
@@ -51,10 +54,17 @@ public:
 
 private:
     struct Presenter;
-    QTemporaryDir m_dir;
+    TestDatabase m_database;
     std::shared_ptr<host::Database> m_db;
     std::shared_ptr<Presenter> m_presenter;
     DispatchPtr m_scl;
+};
+
+// Whole-system tests run once on each database (INSTANTIATE_TEST_SUITE_P with AllBackends()).
+class OnEachDatabase : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override;
 };
 
 // Hands the lines to an engine through its boundary (AddLine), as the host program does.

@@ -51,9 +51,13 @@ QString SaveWindowList(Window &window, const QTemporaryDir &dir)
 
 } // namespace
 
-TEST(ReplaceReviewOfTheDemo, savedListMatchesTheCheckedInFile)
+class ReplaceReviewOfTheDemo : public OnEachDatabase
+{};
+INSTANTIATE_TEST_SUITE_P(Databases, ReplaceReviewOfTheDemo, AllBackends(), BackendName);
+
+TEST_P(ReplaceReviewOfTheDemo, savedListMatchesTheCheckedInFile)
 {
-    ReferenceHost reference;
+    ReferenceHost reference{GetParam()};
     // Keeps the demo's fuel surcharge in force on any day the test runs.
     reference.database().execute(
         QStringLiteral("UPDATE AdditionalCharges SET EndsOn = ? WHERE ID = 2"),
@@ -80,9 +84,13 @@ TEST(ReplaceReviewOfTheDemo, savedListMatchesTheCheckedInFile)
     ExpectGolden(saved, QStringLiteral("demo-bulk-change.txt"));
 }
 
-TEST(ItemReviewOfTheDemo, savedListMatchesTheCheckedInFile)
+class ItemReviewOfTheDemo : public OnEachDatabase
+{};
+INSTANTIATE_TEST_SUITE_P(Databases, ItemReviewOfTheDemo, AllBackends(), BackendName);
+
+TEST_P(ItemReviewOfTheDemo, savedListMatchesTheCheckedInFile)
 {
-    ReferenceHost reference;
+    ReferenceHost reference{GetParam()};
     const auto lines = reference.quoteLines(QStringLiteral("Q-1001"));
     const Ref<Library> library = Library::create();
     library->Initialize(reference.sharedCodeLibrary());

@@ -1,4 +1,5 @@
 // The zeltpc5-host program run as a user runs it.
+#include "support/testdatabase.h"
 #include "tests/host/fifo.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -39,12 +41,26 @@ HostRun Host(const QStringList &arguments)
             QString::fromUtf8(p.readAllStandardError())};
 }
 
+using zeltpc5::testing::AllBackends;
+using zeltpc5::testing::Backend;
+using zeltpc5::testing::BackendName;
+using zeltpc5::testing::TestDatabase;
+
+// The program over each database: an SQLite file, or a PostgreSQL database of the test's own.
+class HostProgramOnEach : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override { ZELTPC5_SKIP_WITHOUT(td); }
+    TestDatabase td{GetParam()};
+};
+
 } // namespace
 
-TEST(HostProgram, shouldCreateListAndShowTheDemoCompany)
+TEST_P(HostProgramOnEach, shouldCreateListAndShowTheDemoCompany)
 {
-    QTemporaryDir dir;
-    const QString db = dir.filePath(QStringLiteral("sub/company.db"));
+    const QString db = td.backend() == Backend::SQLite
+                           ? td.filePath(QStringLiteral("sub/company.db"))
+                           : td.location();
     const HostRun created = Host({QStringLiteral("init-db"), QStringLiteral("--db"), db});
     EXPECT_EQ(created.exitCode, 0) << created.err.toStdString();
     EXPECT_TRUE(created.out.contains(u"Created")) << created.out.toStdString();
@@ -113,11 +129,12 @@ TEST(HostProgram, shouldRefuseBadDatabasesAndBadCommandsClearly)
 namespace {
 
 // A demo company in a temporary folder, for the tools.
-class HostTools : public ::testing::Test
+class HostTools : public ::testing::TestWithParam<Backend>
 {
 protected:
     void SetUp() override
     {
+        ZELTPC5_SKIP_WITHOUT(td);
         const HostRun created = Host({QStringLiteral("init-db"), QStringLiteral("--db"), db});
         ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
     }
@@ -144,13 +161,13 @@ protected:
         return texts;
     }
 
-    QTemporaryDir dir;
-    const QString db = dir.filePath(QStringLiteral("company.db"));
+    TestDatabase td{GetParam()};
+    const QString db = td.location();
 };
 
 } // namespace
 
-TEST_F(HostTools, shouldReviewTheDemoQuoteAsJson)
+TEST_P(HostTools, shouldReviewTheDemoQuoteAsJson)
 {
     const HostRun review = Tool({QStringLiteral("review"), QStringLiteral("--quote"),
                                  QStringLiteral("Q-1001"), QStringLiteral("--json")});
@@ -174,7 +191,7 @@ TEST_F(HostTools, shouldReviewTheDemoQuoteAsJson)
 
 // The option change is shown, and written back only with --apply; the quote then shows the
 // new values and price of the changed lines and nothing else changed.
-TEST_F(HostTools, shouldChangeOptionsAndApplyThemOnlyWhenAsked)
+TEST_P(HostTools, shouldChangeOptionsAndApplyThemOnlyWhenAsked)
 {
     const QStringList change{QStringLiteral("change-option"),
                              QStringLiteral("--quote"),
@@ -216,7 +233,7 @@ TEST_F(HostTools, shouldChangeOptionsAndApplyThemOnlyWhenAsked)
               after.out.section(QStringLiteral("   3    1"), 1));
 }
 
-TEST_F(HostTools, shouldAnswerAMissingQuoteOrLineClearly)
+TEST_P(HostTools, shouldAnswerAMissingQuoteOrLineClearly)
 {
     const HostRun quote =
         Tool({QStringLiteral("review"), QStringLiteral("--quote"), QStringLiteral("Q-9999")});
@@ -243,10 +260,11 @@ TEST_F(HostTools, shouldAnswerAMissingQuoteOrLineClearly)
 
 // The demo makes its own database on a fresh path, shows a real bulk change and writes
 // nothing back.
-TEST(HostProgram, shouldRunTheDemoOnAFreshPathWithoutWritingBack)
+TEST_P(HostProgramOnEach, shouldRunTheDemoOnAFreshPathWithoutWritingBack)
 {
-    QTemporaryDir dir;
-    const QString db = dir.filePath(QStringLiteral("fresh/demo.db"));
+    const QString db = td.backend() == Backend::SQLite
+                           ? td.filePath(QStringLiteral("fresh/demo.db"))
+                           : td.location();
     const HostRun demo = Host({QStringLiteral("demo"), QStringLiteral("--db"), db});
     EXPECT_EQ(demo.exitCode, 0) << demo.err.toStdString();
     EXPECT_TRUE(demo.out.contains(u"Created the demo company")) << demo.out.toStdString();
@@ -262,7 +280,7 @@ TEST(HostProgram, shouldRunTheDemoOnAFreshPathWithoutWritingBack)
 
 // Option values reach the change texts as the user typed them; the readable form shows them
 // whole, "<" and "&" included, rather than dropping what looks like a tag.
-TEST_F(HostTools, shouldShowValuesWithMarkupCharactersWhole)
+TEST_P(HostTools, shouldShowValuesWithMarkupCharactersWhole)
 {
     const HostRun run =
         Tool({QStringLiteral("change-option"), QStringLiteral("--quote"), QStringLiteral("Q-1001"),
@@ -276,21 +294,15 @@ TEST_F(HostTools, shouldShowValuesWithMarkupCharactersWhole)
 
 // A line whose item cannot be read is left as it was and named by the component; the other
 // lines are still written.
-TEST_F(HostTools, shouldSkipALineWhoseItemCannotBeReadAndWriteTheOthers)
+TEST_P(HostTools, shouldSkipALineWhoseItemCannotBeReadAndWriteTheOthers)
 {
     ASSERT_EQ(Tool({QStringLiteral("quote"), QStringLiteral("list")}).exitCode, 0);
-    {
-        QSqlDatabase sql =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("corrupt"));
-        sql.setDatabaseName(db);
-        ASSERT_TRUE(sql.open());
-        QSqlQuery q(sql);
-        ASSERT_TRUE(q.exec(
-            QStringLiteral("UPDATE QuoteLines SET ItemXML = 'not xml' WHERE Line = 3 AND QuoteID = "
-                           "(SELECT ID FROM Quotes WHERE QuoteNumber = 'Q-1001')")));
-        ASSERT_EQ(q.numRowsAffected(), 1);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("corrupt"));
+    QString error;
+    ASSERT_TRUE(td.run({QStringLiteral("UPDATE QuoteLines SET ItemXML = 'not xml' WHERE Line = 3 "
+                                       "AND QuoteID = (SELECT ID FROM Quotes WHERE QuoteNumber = "
+                                       "'Q-1001')")},
+                       &error))
+        << error.toStdString();
 
     const HostRun applied =
         Tool({QStringLiteral("change-option"), QStringLiteral("--quote"), QStringLiteral("Q-1001"),
@@ -305,22 +317,17 @@ TEST_F(HostTools, shouldSkipALineWhoseItemCannotBeReadAndWriteTheOthers)
 // The component is handed a run's UniqueIDs "|"-joined: a line whose UniqueID is "A|" and
 // line 2's would select line 2. Such a line (in a database the schema did not guard) is
 // never handed over: named alone it stops the run, within "all" it is left out.
-TEST_F(HostTools, shouldNotLetALineWhoseUniqueIDHoldsTheSeparatorSelectAnother)
+TEST_P(HostTools, shouldNotLetALineWhoseUniqueIDHoldsTheSeparatorSelectAnother)
 {
-    {
-        QSqlDatabase sql =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("loose"));
-        sql.setDatabaseName(db);
-        ASSERT_TRUE(sql.open());
-        QSqlQuery q(sql);
-        for (const char *statement :
-             {"CREATE TABLE QuoteLines_Loose AS SELECT * FROM QuoteLines", "DROP TABLE QuoteLines",
-              "ALTER TABLE QuoteLines_Loose RENAME TO QuoteLines",
-              "UPDATE QuoteLines SET UniqueID = 'A|' || (SELECT UniqueID FROM QuoteLines WHERE "
-              "Line = 2 AND QuoteID = 1) WHERE Line = 1 AND QuoteID = 1"})
-            ASSERT_TRUE(q.exec(QString::fromLatin1(statement))) << statement;
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("loose"));
+    QString error;
+    ASSERT_TRUE(td.run({QStringLiteral("CREATE TABLE QuoteLines_Loose AS SELECT * FROM QuoteLines"),
+                        QStringLiteral("DROP TABLE QuoteLines"),
+                        QStringLiteral("ALTER TABLE QuoteLines_Loose RENAME TO QuoteLines"),
+                        QStringLiteral("UPDATE QuoteLines SET UniqueID = 'A|' || (SELECT UniqueID "
+                                       "FROM QuoteLines WHERE Line = 2 AND QuoteID = 1) WHERE Line "
+                                       "= 1 AND QuoteID = 1")},
+                       &error))
+        << error.toStdString();
     const QStringList show{QStringLiteral("quote"), QStringLiteral("show"),
                            QStringLiteral("Q-1001")};
     // Lines 1 and 2 as the quote shows them.
@@ -377,3 +384,54 @@ TEST(HostProgram, shouldRefuseAPipeAsTheDatabaseWithoutWaiting)
     EXPECT_TRUE(run.err.contains(fifo)) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(u"named pipe")) << run.err.toStdString();
 }
+
+// Two processes write changes over the same lines of one quote at once. Each checks, in its
+// write transaction, that the lines still hold what its run read: whichever comes second finds
+// them changed and writes nothing, so no process reports a write that the other then undid.
+TEST_P(HostTools, twoProcessesApplyingToOneQuoteAtOnceLoseNoUpdate)
+{
+    const auto start = [&](const QString &set) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(ZELTPC5_HOST_PROGRAM),
+                 {QStringLiteral("change-option"), QStringLiteral("--quote"),
+                  QStringLiteral("Q-1001"), QStringLiteral("--lines"), QStringLiteral("1,2,3,4"),
+                  QStringLiteral("--set"), set, QStringLiteral("--apply"), QStringLiteral("--db"),
+                  db});
+        return p;
+    };
+    const QStringList sets{QStringLiteral("Room Location=First Writer"),
+                           QStringLiteral("Room Location=Second Writer")};
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (const QString &set : sets)
+        writers.push_back(start(set));
+    QStringList wrote;
+    for (std::size_t i = 0; i < writers.size(); ++i) {
+        ASSERT_TRUE(writers[i]->waitForFinished(120000));
+        const QString err = QString::fromUtf8(writers[i]->readAllStandardError());
+        if (writers[i]->exitCode() == 0) {
+            EXPECT_TRUE(err.contains(u"Wrote 4 changed line(s)")) << err.toStdString();
+            wrote << sets[int(i)].section(u'=', 1);
+        } else {
+            EXPECT_TRUE(err.contains(u"changed since this run read them; nothing was written"))
+                << err.toStdString();
+        }
+    }
+    ASSERT_FALSE(wrote.isEmpty());
+    const HostRun show =
+        Tool({QStringLiteral("quote"), QStringLiteral("show"), QStringLiteral("Q-1001")});
+    // The last successful writer's value is on all four lines; a value reported written and
+    // then overwritten by a writer that did not see it would be a lost update.
+    EXPECT_EQ(show.out.count(wrote.last()), 4) << show.out.toStdString();
+    if (wrote.size() == 1) {
+        const QString refused = wrote.first() == QStringLiteral("First Writer")
+                                    ? QStringLiteral("Second Writer")
+                                    : QStringLiteral("First Writer");
+        EXPECT_EQ(show.out.count(refused), 0) << show.out.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, HostProgramOnEach, AllBackends(), BackendName);
+INSTANTIATE_TEST_SUITE_P(Databases, HostTools, AllBackends(), BackendName);

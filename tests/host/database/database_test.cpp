@@ -1,5 +1,6 @@
 #include "host/database/database.h"
 #include "host/database/schema.h"
+#include "support/testdatabase.h"
 #include "tests/host/fifo.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 #include <thread>
 
 using namespace zeltpc5::host;
+using zeltpc5::testing::Backend;
+using zeltpc5::testing::TestDatabase;
 
 namespace {
 
@@ -46,6 +49,18 @@ protected:
     QTemporaryDir dir;
 };
 
+// The same behaviour on each database the host is tested on.
+class DatabaseOnEach : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override { ZELTPC5_SKIP_WITHOUT(td); }
+    std::shared_ptr<Database> create()
+    {
+        return Database::open(td.settings(), OpenMode::CreateIfMissing);
+    }
+    TestDatabase td{GetParam()};
+};
+
 qint64 Count(Database &db, const QString &table)
 {
     return db.select(QStringLiteral("SELECT COUNT(*) FROM ") + table)
@@ -56,7 +71,7 @@ qint64 Count(Database &db, const QString &table)
 
 } // namespace
 
-TEST_F(DatabaseTest, shouldCreateTheSchemaOnceAndReopenHarmlessly)
+TEST_P(DatabaseOnEach, shouldCreateTheSchemaOnceAndReopenHarmlessly)
 {
     {
         auto db = create();
@@ -68,12 +83,11 @@ TEST_F(DatabaseTest, shouldCreateTheSchemaOnceAndReopenHarmlessly)
     EXPECT_FALSE(again->wasCreated());
     EXPECT_EQ(again->schemaVersion(), LatestSchemaVersion());
     EXPECT_EQ(Count(*again, QStringLiteral("Vendors")), 1);
-    auto existing =
-        Database::open(ConnectionSettings::sqliteFile(path("company.db")), OpenMode::ExistingOnly);
+    auto existing = Database::open(td.settings(), OpenMode::ExistingOnly);
     EXPECT_EQ(existing->info(QStringLiteral("Application")), QStringLiteral("zeltpc5-host"));
 }
 
-TEST_F(DatabaseTest, shouldApplyOnlyTheMissingMigrations)
+TEST_P(DatabaseOnEach, shouldApplyOnlyTheMissingMigrations)
 {
     {
         auto db = create();
@@ -81,13 +95,21 @@ TEST_F(DatabaseTest, shouldApplyOnlyTheMissingMigrations)
         db->execute(QStringLiteral("DROP INDEX IX_Discounts_Lookup"));
         db->execute(QStringLiteral("DROP INDEX IX_OptionDefaults_Product"));
         db->execute(QStringLiteral("DROP INDEX IX_OptionDetailSettings_Location"));
+        // ... and the third.
+        db->execute(QStringLiteral("DROP INDEX UX_QuoteLines_QuoteUniqueID"));
+        if (td.backend() == Backend::PostgreSQL)
+            db->execute(
+                QStringLiteral("ALTER TABLE QuoteLines DROP CONSTRAINT CK_QuoteLines_UniqueID"));
         db->setInfo(QStringLiteral("SchemaVersion"), QStringLiteral("1"));
         db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (7, 'Kept')"));
     }
     auto db = create();
     EXPECT_EQ(CurrentSchemaVersion(*db), LatestSchemaVersion());
-    EXPECT_EQ(db->select(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
-                                        "name = 'IX_Discounts_Lookup'"))
+    EXPECT_EQ(db->select(td.backend() == Backend::SQLite
+                             ? QStringLiteral("SELECT name FROM sqlite_master WHERE type = "
+                                              "'index' AND name = 'IX_Discounts_Lookup'")
+                             : QStringLiteral("SELECT indexname FROM pg_indexes WHERE indexname "
+                                              "= 'ix_discounts_lookup'"))
                   .rows.size(),
               1u);
     EXPECT_EQ(Count(*db, QStringLiteral("Vendors")), 1);
@@ -202,7 +224,7 @@ TEST_F(DatabaseTest, shouldRefuseADatabaseOfANewerSchema)
     EXPECT_TRUE(openError(path("company.db"), OpenMode::ExistingOnly).contains(u"newer"));
 }
 
-TEST_F(DatabaseTest, shouldRollBackATransactionLeftWithoutCommit)
+TEST_P(DatabaseOnEach, shouldRollBackATransactionLeftWithoutCommit)
 {
     auto db = create();
     try {
@@ -302,7 +324,7 @@ TEST(StatementsAfterConnect, shouldMakeBackslashesPlainCharactersWhereTheServerE
         EXPECT_TRUE(statements[0].contains(u"@@SESSION.sql_mode"));
     }
     EXPECT_EQ(StatementsAfterConnect(QStringLiteral("QPSQL")),
-              QStringList{QStringLiteral("SET standard_conforming_strings = on")});
+              QStringList({"SET standard_conforming_strings = on", "SET TIME ZONE 'UTC'"}));
     for (const char *driver : {"QSQLITE", "QODBC"}) {
         SCOPED_TRACE(driver);
         EXPECT_FALSE(
@@ -310,4 +332,108 @@ TEST(StatementsAfterConnect, shouldMakeBackslashesPlainCharactersWhereTheServerE
     }
     EXPECT_TRUE(StatementsAfterConnect(QStringLiteral("QSQLITE"))
                     .contains(QStringLiteral("PRAGMA foreign_keys = ON")));
+}
+
+// What the component reads comes back as it would from SQLite: names spelled as the schema or
+// the statement spells them, text compared and ordered byte by byte, the original server's
+// TOP, brackets and "+" translated.
+TEST_P(DatabaseOnEach, shouldAnswerOutsideReadsAsOnSQLite)
+{
+    auto db = create();
+    {
+        Transaction t(*db);
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'V')"));
+        db->execute(QStringLiteral("INSERT INTO Products (ID, ProductName, VendorID) VALUES (1, "
+                                   "'P', 1)"));
+        db->execute(QStringLiteral("INSERT INTO DiscountGroups (ID, GroupName, DiscountGroupType) "
+                                   "VALUES (1, 'G', 1)"));
+        const QString rule = QStringLiteral(
+            "INSERT INTO Discounts (ID, DiscountGroupID, DiscountLevel, ProductID, Style, "
+            "OptionName, OptionValue, Discount) VALUES (?, 1, 3, 1, ?, ?, ?, ?)");
+        int id = 0;
+        for (const char *style : {"Standard", "Standard ", "standard"})
+            for (const char *option : {"b", "B", "a", "_x", "Z"})
+                db->execute(rule, {++id, QString::fromLatin1(style), QString::fromLatin1(option),
+                                   QStringLiteral("It's ") + QString::fromLatin1(option), 12.5});
+        t.commit();
+    }
+    const auto column = [&](const QString &sql, int index = 0) {
+        QStringList values;
+        for (const QVariantList &row : db->selectForeign(sql).rows)
+            values << row.value(index).toString();
+        return values;
+    };
+
+    const ResultSet all = db->selectForeign(QStringLiteral("SELECT * FROM Discounts WHERE ID = 1"));
+    EXPECT_EQ(all.columns.join(u','),
+              QStringLiteral("ID,DiscountGroupID,DiscountLevel,ProductID,Style,OptionName,"
+                             "OptionValue,Discount,DiscountAD,High,Low,Margin,MarginAD"));
+    const ResultSet named = db->selectForeign(
+        QStringLiteral("SELECT optionname, Discount AS RateInPercent FROM Discounts WHERE ID = 1"));
+    EXPECT_EQ(named.columns, QStringList({"OptionName", "RateInPercent"}));
+    EXPECT_EQ(named.rows.front().value(1).toDouble(), 12.5);
+
+    // Exact: case and trailing blanks count.
+    for (const char *style : {"Standard", "Standard ", "standard"}) {
+        EXPECT_EQ(column(QStringLiteral("SELECT COUNT(*) FROM Discounts WHERE Style = '%1'")
+                             .arg(QString::fromLatin1(style))),
+                  QStringList{QStringLiteral("5")})
+            << '"' << style << '"';
+    }
+    EXPECT_EQ(column(QStringLiteral("SELECT COUNT(*) FROM Discounts WHERE Style = 'STANDARD'")),
+              QStringList{QStringLiteral("0")});
+    // Byte order, whatever the server's locale would say.
+    EXPECT_EQ(column(QStringLiteral(
+                  "SELECT OptionName FROM Discounts WHERE Style = 'Standard' ORDER BY OptionName")),
+              QStringList({"B", "Z", "_x", "a", "b"}));
+
+    EXPECT_EQ(column(QStringLiteral("SELECT TOP 2 [OptionName] FROM [Discounts] WHERE [Style] = "
+                                    "'standard' ORDER BY [ID] DESC")),
+              QStringList({"Z", "_x"}));
+    const ResultSet joined = db->selectForeign(QStringLiteral(
+        "SELECT OptionName + ': ' + OptionValue AS Label FROM Discounts WHERE ID = 2"));
+    EXPECT_EQ(joined.columns, QStringList{QStringLiteral("Label")});
+    EXPECT_EQ(joined.rows.front().value(0).toString(), QStringLiteral("B: It's B"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, DatabaseOnEach, zeltpc5::testing::AllBackends(),
+                         zeltpc5::testing::BackendName);
+
+// A server connection lost in the middle of a write (the server restarted, the session was
+// ended): a clear message, and the server has kept nothing of the transaction.
+TEST(PostgreSqlDatabase, aWriteWhoseConnectionIsLostSaysSoAndWritesNothing)
+{
+    TestDatabase td(Backend::PostgreSQL);
+    ZELTPC5_SKIP_WITHOUT(td);
+    auto db = Database::open(td.settings(), OpenMode::CreateIfMissing);
+    try {
+        Transaction t(*db);
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'Half')"));
+        ASSERT_EQ(td.endOtherSessions(), 1);
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (2, 'Written')"));
+        t.commit();
+        FAIL() << "the write went through without its connection";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("The connection to QPSQL database ") +
+                                           td.settings().databaseName + QStringLiteral(" on ")))
+            << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(u"was lost; nothing of this step was written"))
+            << e.message().toStdString();
+    }
+    db.reset();
+    EXPECT_EQ(td.rows(QStringLiteral("SELECT COUNT(*) FROM Vendors")), QStringList{"0"});
+
+    // Lost between the last statement and the commit: the same.
+    db = Database::open(td.settings(), OpenMode::ExistingOnly);
+    try {
+        Transaction t(*db);
+        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'Half')"));
+        ASSERT_EQ(td.endOtherSessions(), 1);
+        t.commit();
+        FAIL() << "the commit went through without its connection";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.message().contains(u"was lost; nothing of this step was written"))
+            << e.message().toStdString();
+    }
+    EXPECT_EQ(td.rows(QStringLiteral("SELECT COUNT(*) FROM Vendors")), QStringList{"0"});
 }

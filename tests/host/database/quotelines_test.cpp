@@ -5,6 +5,7 @@
 #include "host/database/quotestore.h"
 #include "host/database/schema.h"
 #include "host/database/seed.h"
+#include "support/testdatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -13,21 +14,24 @@
 #include <QTemporaryDir>
 
 using namespace zeltpc5::host;
+using zeltpc5::testing::Backend;
+using zeltpc5::testing::TestDatabase;
 
 namespace {
 
-class QuoteLinesTest : public ::testing::Test
+class QuoteLinesTest : public ::testing::TestWithParam<Backend>
 {
 protected:
     void SetUp() override
     {
+        ZELTPC5_SKIP_WITHOUT(td);
         db = open(OpenMode::CreateIfMissing);
         SeedDemoCompany(*db);
         q1001 = QuoteStore(*db).quote(QStringLiteral("Q-1001"))->id;
     }
     std::shared_ptr<Database> open(OpenMode mode = OpenMode::ExistingOnly)
     {
-        return Database::open(ConnectionSettings::sqliteFile(file), mode);
+        return Database::open(td.settings(), mode);
     }
     QString openError()
     {
@@ -107,8 +111,7 @@ protected:
         return db->select(sql).rows.front().front().toLongLong();
     }
 
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("company.db"));
+    TestDatabase td{GetParam()};
     std::shared_ptr<Database> db;
     int q1001 = 0;
 };
@@ -138,7 +141,7 @@ TEST(UniqueIDFaults, shouldNameEveryLineOfAClashAndTheLineItClashesWith)
     EXPECT_TRUE(faults[5].reason.contains(u"empty"));
 }
 
-TEST_F(QuoteLinesTest, aQuoteWhoseUniqueIDsCannotNameItsLinesIsRefusedAndNothingStored)
+TEST_P(QuoteLinesTest, aQuoteWhoseUniqueIDsCannotNameItsLinesIsRefusedAndNothingStored)
 {
     const QString taken = QuoteStore(*db).lines(q1001).front().uniqueID;
     const struct
@@ -181,7 +184,7 @@ TEST_F(QuoteLinesTest, aQuoteWhoseUniqueIDsCannotNameItsLinesIsRefusedAndNothing
     EXPECT_EQ(QuoteStore(*db).lines(50).size(), 2u);
 }
 
-TEST_F(QuoteLinesTest, newLinesOfAQuoteAreCheckedAgainstTheLinesItHas)
+TEST_P(QuoteLinesTest, newLinesOfAQuoteAreCheckedAgainstTheLinesItHas)
 {
     QuoteStore store(*db);
     const QString first = store.lines(q1001).front().uniqueID;
@@ -201,7 +204,7 @@ TEST_F(QuoteLinesTest, newLinesOfAQuoteAreCheckedAgainstTheLinesItHas)
 }
 
 // What the store refuses, the schema refuses too, whoever writes.
-TEST_F(QuoteLinesTest, theSchemaRefusesAUniqueIDThatCannotNameItsLine)
+TEST_P(QuoteLinesTest, theSchemaRefusesAUniqueIDThatCannotNameItsLine)
 {
     const QString first = QuoteStore(*db).lines(q1001).front().uniqueID;
     const QString insert = QStringLiteral(
@@ -220,7 +223,7 @@ TEST_F(QuoteLinesTest, theSchemaRefusesAUniqueIDThatCannotNameItsLine)
         DatabaseError);
 }
 
-TEST_F(QuoteLinesTest, anOlderDatabaseIsUpgradedWithEveryLineKept)
+TEST_P(QuoteLinesTest, anOlderDatabaseIsUpgradedWithEveryLineKept)
 {
     makeVersion2();
     const QStringList before = allLines(*db);
@@ -239,7 +242,7 @@ TEST_F(QuoteLinesTest, anOlderDatabaseIsUpgradedWithEveryLineKept)
 
 // Such lines are not renamed behind the user's back (a UniqueID may be known elsewhere): the
 // upgrade names them and leaves the database exactly as it was.
-TEST_F(QuoteLinesTest, anOlderDatabaseWithUnusableUniqueIDsIsNotUpgradedAndLeftAsItWas)
+TEST_P(QuoteLinesTest, anOlderDatabaseWithUnusableUniqueIDsIsNotUpgradedAndLeftAsItWas)
 {
     makeVersion2();
     setUniqueID(1, QStringLiteral("A|B"));
@@ -254,34 +257,19 @@ TEST_F(QuoteLinesTest, anOlderDatabaseWithUnusableUniqueIDsIsNotUpgradedAndLeftA
                              "\"A|B\"", "quote Q-1001 line 2", "quote Q-1001 line 3",
                              "quote Q-1001 line 4", "Nothing was changed"})
         EXPECT_TRUE(error.contains(QLatin1String(text))) << text << ": " << error.toStdString();
-    EXPECT_TRUE(error.contains(file)) << error.toStdString();
+    EXPECT_TRUE(error.contains(td.settings().describe())) << error.toStdString();
     EXPECT_FALSE(error.contains(u"line 5")) << error.toStdString();
 
-    {
-        QSqlDatabase raw =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
-        raw.setDatabaseName(file);
-        ASSERT_TRUE(raw.open());
-        QSqlQuery q(raw);
-        ASSERT_TRUE(q.exec(QStringLiteral("SELECT Value FROM HostInfo WHERE Name = "
-                                          "'SchemaVersion'")) &&
-                    q.next());
-        EXPECT_EQ(q.value(0).toString(), QStringLiteral("2"));
-        ASSERT_TRUE(q.exec(QStringLiteral("SELECT COUNT(*) FROM HostInfo WHERE Name = "
-                                          "'Migration3'")) &&
-                    q.next());
-        EXPECT_EQ(q.value(0).toInt(), 0);
-        QStringList after;
-        ASSERT_TRUE(q.exec(QStringLiteral("SELECT ID, QuoteID, Line, Quantity, ProductID, Style, "
-                                          "ItemXML, PriceCostXML, UniqueID FROM QuoteLines ORDER "
-                                          "BY ID")));
-        while (q.next()) {
-            QStringList fields;
-            for (int i = 0; i < 9; ++i)
-                fields << q.value(i).toString();
-            after << fields.join(u'\t');
-        }
-        EXPECT_EQ(after, before);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    // Read beside the host, which would not open it.
+    EXPECT_EQ(td.rows(QStringLiteral("SELECT Value FROM HostInfo WHERE Name = 'SchemaVersion'")),
+              QStringList{QStringLiteral("2")});
+    EXPECT_EQ(td.rows(QStringLiteral("SELECT Name FROM HostInfo WHERE Name = 'Migration3'")),
+              QStringList());
+    EXPECT_EQ(
+        td.rows(QStringLiteral("SELECT ID, QuoteID, Line, Quantity, ProductID, Style, ItemXML, "
+                               "PriceCostXML, UniqueID FROM QuoteLines ORDER BY ID")),
+        before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Databases, QuoteLinesTest, zeltpc5::testing::AllBackends(),
+                         zeltpc5::testing::BackendName);

@@ -1,35 +1,47 @@
 #include "host/database/database.h"
 #include "host/database/quotestore.h"
 #include "host/database/seed.h"
+#include "support/testdatabase.h"
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDomDocument>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <memory>
+#include <thread>
+
 using namespace zeltpc5::host;
+using zeltpc5::testing::Backend;
+using zeltpc5::testing::TestDatabase;
 
 namespace {
 
-class SeedTest : public ::testing::Test
+class SeedTest : public ::testing::TestWithParam<Backend>
 {
 protected:
     void SetUp() override
     {
-        db = Database::open(ConnectionSettings::sqliteFile(dir.filePath(QStringLiteral("c.db"))),
-                            OpenMode::CreateIfMissing);
+        ZELTPC5_SKIP_WITHOUT(td);
+        db = Database::open(td.settings(), OpenMode::CreateIfMissing);
         SeedDemoCompany(*db);
     }
     QStringList column(const QString &sql)
     {
         QStringList values;
+        // Dates as the component is given them: SQLite keeps them as that text already.
         for (const auto &row : db->select(sql).rows)
-            values << row.front().toString();
+            values << (row.front().metaType().id() == QMetaType::QDateTime
+                           ? row.front().toDateTime().toString(
+                                 QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+                           : row.front().toString());
         return values;
     }
 
-    QTemporaryDir dir;
+    TestDatabase td{GetParam()};
     std::shared_ptr<Database> db;
 };
 
@@ -40,7 +52,7 @@ QString Child(const QDomElement &e, const char *name)
 
 } // namespace
 
-TEST_F(SeedTest, shouldKeepToTheDemoCatalogue)
+TEST_P(SeedTest, shouldKeepToTheDemoCatalogue)
 {
     EXPECT_EQ(column(QStringLiteral("SELECT ID || ' ' || ProductName || ' ' || ProductFile || ' ' "
                                     "|| VendorID FROM Products ORDER BY ID")),
@@ -59,7 +71,7 @@ TEST_F(SeedTest, shouldKeepToTheDemoCatalogue)
                            QStringLiteral("Top Down Bottom Up")}));
 }
 
-TEST_F(SeedTest, shouldCoverEveryPricingCase)
+TEST_P(SeedTest, shouldCoverEveryPricingCase)
 {
     // Discount rows on all three levels for the cost, price and customer families.
     EXPECT_EQ(column(QStringLiteral(
@@ -72,7 +84,8 @@ TEST_F(SeedTest, shouldCoverEveryPricingCase)
               QStringList({"0"}));
     // Customer types: no rounding, and up, down and to nearest.
     EXPECT_EQ(column(QStringLiteral("SELECT CASE WHEN RoundUnitPrice = 0 THEN 'none' ELSE "
-                                    "RoundUnitPriceDirection END FROM CustomerTypes ORDER BY 1")),
+                                    "CAST(RoundUnitPriceDirection AS VARCHAR(10)) END FROM "
+                                    "CustomerTypes ORDER BY 1")),
               QStringList({"0", "1", "2", "none"}));
     // Charges: enabled and disabled, cost and price, fixed and percentage, with and without
     // dates and criteria.
@@ -92,7 +105,7 @@ TEST_F(SeedTest, shouldCoverEveryPricingCase)
               QStringList({"2024-01-01T00:00:00"}));
 }
 
-TEST_F(SeedTest, shouldGiveEveryLineCompleteDocuments)
+TEST_P(SeedTest, shouldGiveEveryLineCompleteDocuments)
 {
     QuoteStore store(*db);
     const auto quotes = store.quotes();
@@ -158,14 +171,14 @@ TEST_F(SeedTest, shouldGiveEveryLineCompleteDocuments)
     EXPECT_EQ(widths.count(QStringLiteral("0")), 1);
 }
 
-TEST_F(SeedTest, shouldRefuseToSeedTwiceAndKeepTheData)
+TEST_P(SeedTest, shouldRefuseToSeedTwiceAndKeepTheData)
 {
     EXPECT_TRUE(HasDemoCompany(*db));
     EXPECT_THROW(SeedDemoCompany(*db), DatabaseError);
     EXPECT_EQ(column(QStringLiteral("SELECT COUNT(*) FROM QuoteLines")), QStringList({"15"}));
 }
 
-TEST_F(SeedTest, shouldWriteAnAcceptedLineBackByItsUniqueID)
+TEST_P(SeedTest, shouldWriteAnAcceptedLineBackByItsUniqueID)
 {
     QuoteStore store(*db);
     const QuoteLine first = store.lines(1).front();
@@ -181,7 +194,7 @@ TEST_F(SeedTest, shouldWriteAnAcceptedLineBackByItsUniqueID)
 
 // A write over lines as a run read them: when another writer changed one of them in the
 // meantime, nothing is written and the changed line is named.
-TEST_F(SeedTest, aWriteOverLinesChangedMeanwhileWritesNothing)
+TEST_P(SeedTest, aWriteOverLinesChangedMeanwhileWritesNothing)
 {
     QuoteStore store(*db);
     const int quote = store.quote(QStringLiteral("Q-1001"))->id;
@@ -210,4 +223,52 @@ TEST_F(SeedTest, aWriteOverLinesChangedMeanwhileWritesNothing)
     // Over what is there now, the write goes through.
     EXPECT_EQ(store.updateLines({now[0], now[1]}, mine), 2);
     EXPECT_EQ(store.lines(quote)[1].style, QStringLiteral("Mine"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, SeedTest, zeltpc5::testing::AllBackends(),
+                         zeltpc5::testing::BackendName);
+
+// A server locks only what a transaction reads FOR UPDATE. Another writer holds line 1
+// changed but not committed; this write must wait for it, then find the line changed and
+// write nothing, rather than check the old line and overwrite the other writer's.
+TEST(PostgreSqlQuoteStore, aWriteWaitsForAnotherWriterAndThenWritesNothing)
+{
+    TestDatabase td(Backend::PostgreSQL);
+    ZELTPC5_SKIP_WITHOUT(td);
+    auto other = Database::open(td.settings(), OpenMode::CreateIfMissing);
+    SeedDemoCompany(*other);
+    const QuoteLine read = QuoteStore(*other).lines(1).front();
+    auto theirs = std::make_unique<Transaction>(*other);
+    ASSERT_EQ(other->execute(QStringLiteral("UPDATE QuoteLines SET Style = 'Theirs' WHERE "
+                                            "UniqueID = ?"),
+                             {read.uniqueID}),
+              1);
+
+    QString outcome;
+    std::thread mine([&] {
+        // A connection belongs to the thread that opens it.
+        auto db = Database::open(td.settings(), OpenMode::ExistingOnly);
+        QuoteLine changed = read;
+        changed.style = QStringLiteral("Mine");
+        try {
+            outcome =
+                QStringLiteral("wrote %1").arg(QuoteStore(*db).updateLines({read}, {changed}));
+        } catch (const DatabaseError &e) {
+            outcome = e.message();
+        }
+    });
+    // Until the write waits on the other writer's lock.
+    const QString waiting = QStringLiteral(
+        "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+        "wait_event_type = 'Lock'");
+    QElapsedTimer timer;
+    timer.start();
+    while (td.rows(waiting) != QStringList{"1"} && timer.elapsed() < 30000)
+        std::this_thread::yield();
+    theirs->commit();
+    mine.join();
+    EXPECT_TRUE(outcome.startsWith(
+        QStringLiteral("Line(s) 1 changed since this run read them; nothing was written.")))
+        << outcome.toStdString();
+    EXPECT_EQ(QuoteStore(*other).lines(1).front().style, QStringLiteral("Theirs"));
 }

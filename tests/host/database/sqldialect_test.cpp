@@ -38,6 +38,60 @@ TEST(SqlDialect, shouldMoveTopToATrailingLimit)
               QStringLiteral("SELECT Top FROM t LIMIT 1"));
 }
 
+QString Postgres(const QString &sql)
+{
+    QString error;
+    const auto t = TranslateStatement(sql, SqlDialect::PostgreSql, &error);
+    return t ? t->text : QStringLiteral("error: ") + error;
+}
+
+// The original server's quoted names and text joins: PostgreSQL folds unquoted names to lower
+// case, so a quoted one is folded too; "+" beside a text literal joins text everywhere but on
+// the original server (SQLite would add the two as numbers and answer 0).
+TEST(SqlDialect, shouldTranslateQuotedNamesAndTextJoins)
+{
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT TOP 1 [Option Name], \"Style\" FROM [Discounts]")),
+              QStringLiteral("SELECT \"option name\", \"style\" FROM \"discounts\" LIMIT 1"));
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT [a]]b], `c\"d` FROM t")),
+              QStringLiteral("SELECT \"a]b\", \"c\"\"d\" FROM t"));
+    EXPECT_EQ(Limit(QStringLiteral("SELECT [Name] FROM t")),
+              QStringLiteral("SELECT [Name] FROM t"));
+    for (const auto &translate : {&Limit, &Postgres}) {
+        EXPECT_EQ(translate(QStringLiteral("SELECT OptionName + ': ' + OptionValue FROM t")),
+                  QStringLiteral("SELECT OptionName || ': ' || OptionValue FROM t"));
+        EXPECT_EQ(translate(QStringLiteral("SELECT 'a'+b, c + 1, '+' FROM t WHERE d = 'x + y'")),
+                  QStringLiteral("SELECT 'a'||b, c + 1, '+' FROM t WHERE d = 'x + y'"));
+    }
+    EXPECT_EQ(
+        TranslateStatement(QStringLiteral("SELECT a + 'b' FROM t"), SqlDialect::TopClause)->text,
+        QStringLiteral("SELECT a + 'b' FROM t"));
+}
+
+// SQLite gives a plain read of one table in the order of its key; a server need not.
+TEST(SqlDialect, shouldOrderAPlainReadOfAKeyedTableByItsKeyOnPostgreSql)
+{
+    const QStringList keyed{QStringLiteral("AdditionalCharges"), QStringLiteral("Discounts")};
+    const auto translate = [&](const char *sql) {
+        return TranslateStatement(QString::fromUtf8(sql), SqlDialect::PostgreSql, nullptr, keyed)
+            ->text;
+    };
+    EXPECT_EQ(translate("SELECT * FROM AdditionalCharges WHERE Enabled <> 0 AND (ChargeType = 4)"),
+              QStringLiteral("SELECT * FROM AdditionalCharges WHERE Enabled <> 0 AND (ChargeType "
+                             "= 4) ORDER BY ID"));
+    EXPECT_EQ(translate("SELECT TOP 1 Discount FROM [discounts];"),
+              QStringLiteral("SELECT Discount FROM \"discounts\" ORDER BY ID LIMIT 1;"));
+    for (const char *unchanged :
+         {"SELECT COUNT(*) FROM Discounts", "SELECT a FROM Discounts ORDER BY a",
+          "SELECT a FROM Discounts d", "SELECT a FROM Discounts JOIN x ON 1 = 1",
+          "SELECT DISTINCT a FROM Discounts", "SELECT a FROM Vendors",
+          "SELECT a FROM Discounts GROUP BY a"})
+        EXPECT_EQ(translate(unchanged), QString::fromUtf8(unchanged));
+    EXPECT_EQ(TranslateStatement(QStringLiteral("SELECT * FROM Discounts"), SqlDialect::LimitClause,
+                                 nullptr, keyed)
+                  ->text,
+              QStringLiteral("SELECT * FROM Discounts"));
+}
+
 TEST(SqlDialect, shouldLeaveTextThatOnlyLooksLikeTopAlone)
 {
     for (const char *sql : {"SELECT Top FROM t", "SELECT a FROM t WHERE b = 'SELECT TOP 1 x'",
@@ -70,7 +124,7 @@ TEST(SqlDialect, shouldPassTopThroughOnServersThatHaveItAndStillRefuseSeveralSta
     EXPECT_FALSE(
         TranslateStatement(QStringLiteral("SELECT 1; DROP TABLE t"), SqlDialect::TopClause));
     EXPECT_EQ(DialectOfDriver(QStringLiteral("QSQLITE")), SqlDialect::LimitClause);
-    EXPECT_EQ(DialectOfDriver(QStringLiteral("QPSQL")), SqlDialect::LimitClause);
+    EXPECT_EQ(DialectOfDriver(QStringLiteral("QPSQL")), SqlDialect::PostgreSql);
     EXPECT_EQ(DialectOfDriver(QStringLiteral("QODBC")), SqlDialect::TopClause);
 }
 
