@@ -6,6 +6,7 @@
 // keeps the text as it is.
 #include "fuzzsupport.h"
 
+#include "host/database/schema.h"
 #include "host/database/sqldialect.h"
 
 using namespace zeltpc5::host;
@@ -15,16 +16,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     zeltpc5::fuzzing::InitializeOnce();
     const QString sql = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    for (const SqlDialect dialect : {SqlDialect::LimitClause, SqlDialect::TopClause}) {
+    for (const SqlDialect dialect :
+         {SqlDialect::LimitClause, SqlDialect::PostgreSql, SqlDialect::TopClause}) {
         QString error;
-        const auto translated = TranslateStatement(sql, dialect, &error);
+        const auto translated = TranslateStatement(sql, dialect, &error, SchemaTablesWithID());
         Check(translated.has_value() == error.isEmpty(),
               "a statement is translated or refused with a reason");
         if (!translated)
             continue;
         if (dialect == SqlDialect::TopClause)
             Check(translated->text == sql, "the server's own dialect is left as it is");
-        const auto again = TranslateStatement(translated->text, dialect);
+        const auto again =
+            TranslateStatement(translated->text, dialect, nullptr, SchemaTablesWithID());
         Check(again.has_value() && again->text == translated->text,
               "a translated statement translates to itself");
     }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -249,34 +248,37 @@ TEST_F(DatabaseTest, shouldWaitForAnotherWriterInsteadOfFailing)
 {
     create();
     const QString file = path("company.db");
+    auto db = Database::open(ConnectionSettings::sqliteFile(file), OpenMode::ExistingOnly);
+    // Every connection waits for a writer's lock rather than failing at once ...
+    const ResultSet timeout = db->select(QStringLiteral("PRAGMA busy_timeout"));
+    ASSERT_EQ(timeout.rows.size(), 1u);
+    EXPECT_GE(timeout.rows[0][0].toInt(), 5000);
+
+    // ... so that a write begun while another writer (its own connection, as another process
+    // would have) holds the lock goes through once that writer commits.
     std::atomic<bool> locked{false};
+    std::atomic<bool> attempting{false};
     std::atomic<bool> writerOk{false};
-    // Another writer (its own connection, as another process would have) holds the write
-    // lock for a while.
     std::thread other([&] {
-        auto db = Database::open(ConnectionSettings::sqliteFile(file), OpenMode::ExistingOnly);
-        Transaction t(*db);
-        db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'First')"));
+        auto own = Database::open(ConnectionSettings::sqliteFile(file), OpenMode::ExistingOnly);
+        Transaction t(*own);
+        own->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (1, 'First')"));
         locked = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        locked.notify_all();
+        attempting.wait(false);
         t.commit();
         writerOk = true;
     });
-    while (!locked)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-
-    auto db = Database::open(ConnectionSettings::sqliteFile(file), OpenMode::ExistingOnly);
-    QElapsedTimer timer;
-    timer.start();
+    locked.wait(false);
+    attempting = true;
+    attempting.notify_all();
     {
         Transaction t(*db);
         db->execute(QStringLiteral("INSERT INTO Vendors (ID, VendorName) VALUES (2, 'Second')"));
         t.commit();
     }
-    const qint64 waited = timer.elapsed();
     other.join();
     EXPECT_TRUE(writerOk);
-    EXPECT_GE(waited, 200);
     EXPECT_EQ(Count(*db, QStringLiteral("Vendors")), 2);
 }
 
