@@ -317,7 +317,8 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
                     plain = false;
                 ++level;
             } else if (st.isPunct(i, u')')) {
-                --level;
+                if (--level < 0)
+                    plain = false;
             } else if (level == 0 && st.at(i).kind == TokenKind::Word) {
                 for (QStringView word :
                      {u"ORDER", u"GROUP", u"HAVING", u"UNION", u"INTERSECT", u"EXCEPT", u"JOIN",
@@ -330,14 +331,17 @@ std::optional<TranslatedStatement> TranslateStatement(const QString &sql, SqlDia
             if (st.significant(i))
                 last = i;
         }
-        if (plain && from >= 0) {
+        // Unbalanced parentheses hide the statement's own words: not a read to order.
+        if (plain && from >= 0 && level == 0) {
             const qsizetype table = st.next(from + 1);
             const qsizetype after = st.next(table + 1);
             const bool oneTable = table < statementEnd &&
                                   (st.at(table).kind == TokenKind::Word ||
                                    st.at(table).kind == TokenKind::Identifier) &&
                                   (after >= statementEnd || st.isWord(after, u"WHERE"));
-            const QString name = oneTable && st.at(table).kind == TokenKind::Identifier
+            // "... FROM" at the very end names no table.
+            const QString name = !oneTable ? QString()
+                                 : st.at(table).kind == TokenKind::Identifier
                                      ? Unquoted(st.text(table))
                                      : st.text(table).toString();
             if (oneTable && tablesWithID.contains(name, Qt::CaseInsensitive))

@@ -84,7 +84,12 @@ TEST(SqlDialect, shouldOrderAPlainReadOfAKeyedTableByItsKeyOnPostgreSql)
          {"SELECT COUNT(*) FROM Discounts", "SELECT a FROM Discounts ORDER BY a",
           "SELECT a FROM Discounts d", "SELECT a FROM Discounts JOIN x ON 1 = 1",
           "SELECT DISTINCT a FROM Discounts", "SELECT a FROM Vendors",
-          "SELECT a FROM Discounts GROUP BY a"})
+          "SELECT a FROM Discounts GROUP BY a",
+          // Found by fuzzing: an unclosed parenthesis hid the order added before, so each
+          // translation added another.
+          "SELECT * FROM Discounts WHERE (a = 1", "SELECT * FROM Discounts WHERE a = 1)",
+          // ... and a FROM at the very end was read past the end of the statement.
+          "SELECT a FROM", "SELECT a FROM ", "SELECT a FROM -- none"})
         EXPECT_EQ(translate(unchanged), QString::fromUtf8(unchanged));
     EXPECT_EQ(TranslateStatement(QStringLiteral("SELECT * FROM Discounts"), SqlDialect::LimitClause,
                                  nullptr, keyed)
