@@ -28,12 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(settings.isSqlite() && settings.databaseName == text,
               "a text without '=' is a file path, whole");
     const QString description = settings.describe();
-    if (settings.password.size() >= 4 && !settings.isSqlite())
-        Check(!description.contains(settings.password) ||
-                  settings.databaseName.contains(settings.password) ||
-                  settings.hostName.contains(settings.password) ||
-                  settings.driver.contains(settings.password),
-              "the description never shows the password");
+    // The description is the same whatever the password is.
+    ConnectionSettings other = settings;
+    other.password = QStringLiteral("\x01another");
+    Check(other.describe() == description, "the description never shows the password");
     (void)StatementsAfterConnect(settings.driver);
     return 0;
 }
