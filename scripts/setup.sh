@@ -12,7 +12,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
     postgresql libqt6sql6-psql
-    libxml2-dev liblua5.4-dev
+    libxml2-dev libpugixml-dev liblua5.4-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev llvm
 )
