@@ -73,6 +73,22 @@ SqlSession HostServices::ZELTSQL() const
 void HostServices::cacheReads()
 {
     m_reads = std::make_shared<QHash<QString, QString>>();
+    m_documents = std::make_shared<QHash<QString, XmlDocument>>();
+}
+
+std::optional<XmlDocument> HostServices::cachedDocument(const QString &key,
+                                                        const std::function<QString()> &read) const
+{
+    if (m_documents) {
+        const auto it = m_documents->constFind(key);
+        if (it != m_documents->constEnd())
+            return *it;
+    }
+    auto doc = XmlDocument::parse(read());
+    // As with the texts, only answers are kept: a failed read is tried again.
+    if (doc && m_documents)
+        m_documents->insert(key, *doc);
+    return doc;
 }
 
 QString HostServices::cachedRead(const QString &key, const std::function<QString()> &read) const
@@ -95,6 +111,12 @@ QString HostServices::DatabaseExecuteRead(const QString &sql) const
     });
 }
 
+std::optional<XmlDocument> HostServices::DatabaseReadDocument(const QString &sql) const
+{
+    return cachedDocument(QStringLiteral("Database:") + sql,
+                          [&] { return DatabaseExecuteRead(sql); });
+}
+
 CompanyConnection HostServices::CurrentCompanyConn() const
 {
     return CompanyConnection(Walk(m_scl, {u"CurrentCompanyConn"}));
@@ -109,6 +131,11 @@ QString HostServices::ExecuteSelect(const QString &sql) const
 {
     return cachedRead(QStringLiteral("Select:") + sql,
                       [&] { return XmlText(common(u"ExecuteSelect", {sql})); });
+}
+
+std::optional<XmlDocument> HostServices::SelectDocument(const QString &sql) const
+{
+    return cachedDocument(QStringLiteral("Select:") + sql, [&] { return ExecuteSelect(sql); });
 }
 
 QString HostServices::GetFieldValue2(const XmlNode &record, const QString &fieldName) const
@@ -167,9 +194,21 @@ QString HostServices::GetVendorName(const QString &vendorID) const
 std::optional<QString> HostServices::GetCompanyOption(const QString &section, const QString &key,
                                                       const QString &defaultValue) const
 {
+    // Kept with the run's reads: the company's options do not change during a run. The
+    // stored text starts with a mark so that an option set to the empty text is kept too.
+    const QString cacheKey =
+        QStringLiteral("Option:%1\x1f%2\x1f%3").arg(section, key, defaultValue);
+    if (m_reads) {
+        const auto it = m_reads->constFind(cacheKey);
+        if (it != m_reads->constEnd())
+            return it->mid(1);
+    }
     const std::optional<Variant> result = latebound::TryCall(
         Walk(m_scl, {u"Options"}), u"GetCompanyOption", {section, key, defaultValue});
-    return result ? ToText(*result) : std::nullopt;
+    std::optional<QString> value = result ? ToText(*result) : std::nullopt;
+    if (value && m_reads)
+        m_reads->insert(cacheKey, QLatin1Char('=') + *value);
+    return value;
 }
 
 bool HostServices::ShowSelectProductStyle(qint32 &vendorID, qint32 &productID, QString &style,

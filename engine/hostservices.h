@@ -72,10 +72,15 @@ public:
     SqlSession ZELTSQL() const;
     // SharedCodeLibrary.Database.ExecuteRead: rows "Records/Record" as XML text.
     QString DatabaseExecuteRead(const QString &sql) const;
+    // The same rows parsed. While reads are cached the parsed document is kept as well and
+    // shared, so callers only read it.
+    std::optional<XmlDocument> DatabaseReadDocument(const QString &sql) const;
     CompanyConnection CurrentCompanyConn() const;
 
     // Common.*
     QString ExecuteSelect(const QString &sql) const; // rows "Results/Record" as XML text
+    // The same rows parsed, kept and shared as DatabaseReadDocument keeps them.
+    std::optional<XmlDocument> SelectDocument(const QString &sql) const;
     // The record goes to the host as a node object (see xmlnodeobject.h), as the host's
     // record reader takes it.
     QString GetFieldValue2(const XmlNode &record, const QString &fieldName) const;
@@ -108,8 +113,11 @@ public:
 private:
     Variant common(QStringView member, VariantList args) const;
     QString cachedRead(const QString &key, const std::function<QString()> &read) const;
+    std::optional<XmlDocument> cachedDocument(const QString &key,
+                                              const std::function<QString()> &read) const;
     DispatchPtr m_scl;
-    std::shared_ptr<QHash<QString, QString>> m_reads; // while caching reads
+    std::shared_ptr<QHash<QString, QString>> m_reads;         // while caching reads
+    std::shared_ptr<QHash<QString, XmlDocument>> m_documents; // the same reads parsed
 };
 
 } // namespace zeltpc5

@@ -1,6 +1,7 @@
 #include "engine/linestore.h"
 
 #include "common/stringlist.h"
+#include "xml/xmldocument.h"
 
 namespace zeltpc5 {
 
@@ -12,6 +13,33 @@ Status subscript()
 }
 
 } // namespace
+
+LineText LineText::fromUtf8(QByteArray utf8)
+{
+    LineText t;
+    t.m_utf8 = std::move(utf8);
+    t.m_isUtf8 = true;
+    return t;
+}
+
+QString LineText::toString() const
+{
+    return m_isUtf8 ? DocumentTextFromUtf8(m_utf8) : m_text;
+}
+
+bool operator==(const LineText &a, const LineText &b)
+{
+    if (a.m_isUtf8 && b.m_isUtf8)
+        return a.m_utf8 == b.m_utf8;
+    if (!a.m_isUtf8 && !b.m_isUtf8)
+        return a.m_text == b.m_text;
+    return a.toString() == b.toString();
+}
+
+bool operator==(const LineText &a, const QString &b)
+{
+    return a.m_isUtf8 ? a.toString() == b : a.m_text == b;
+}
 
 const QStringList &LineStore::FieldNames()
 {

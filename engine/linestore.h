@@ -4,6 +4,7 @@
 
 #include <zeltpc5/status.h>
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,35 @@
 #include <vector>
 
 namespace zeltpc5 {
+
+// A document of a line as the store keeps it. What the tools write is kept as UTF-8: the
+// documents are mostly ASCII, so that is half the memory of UTF-16 over many thousand lines.
+// Text handed in as a QString is kept as it came, shared with the caller's copy. Read as a
+// QString it converts, so the boundary sees text as before.
+class LineText
+{
+public:
+    LineText() = default;
+    LineText(const QString &text) : m_text(text) {}
+    // Valid UTF-8, as the document layer writes it.
+    static LineText fromUtf8(QByteArray utf8);
+
+    bool isUtf8() const { return m_isUtf8; }
+    const QByteArray &utf8() const { return m_utf8; }
+    // The text as given, for text not kept as UTF-8.
+    const QString &text() const { return m_text; }
+    QString toString() const;
+    operator QString() const { return toString(); }
+    bool isEmpty() const { return m_isUtf8 ? m_utf8.isEmpty() : m_text.isEmpty(); }
+
+    friend bool operator==(const LineText &a, const LineText &b);
+    friend bool operator==(const LineText &a, const QString &b);
+
+private:
+    QString m_text;
+    QByteArray m_utf8;
+    bool m_isUtf8 = false;
+};
 
 struct LineRecord
 {
@@ -22,8 +52,8 @@ struct LineRecord
     QString OriginalPriceCostXML;
     qint32 NewProductID = 0;
     QString NewStyle;
-    QString NewItemXML;
-    QString NewPriceCostXML;
+    LineText NewItemXML;
+    LineText NewPriceCostXML;
     QString UniqueID;
     QStringList Changes{QString()}; // empty-last-element rule
     qint16 OptionChangeCount = 0;

@@ -3,6 +3,7 @@
 #include "common/conversions.h"
 #include "pricing/pricecalculation.h"
 #include "pricing/pricecostfields.h"
+#include "pricing/pricingdocument.h"
 #include "xml/xmlaccess.h"
 
 #include <zeltpc5/classregistry.h>
@@ -203,19 +204,25 @@ bool AnyApplies(const AdditionalChargeList &charges, qint16 chargeType)
     });
 }
 
-void CalculateCharges(qint16 chargeType, AdditionalChargeList &charges, const QString &priceCostXml,
+void CalculateCharges(qint16 chargeType, AdditionalChargeList &charges, const XmlNode &element,
                       const QLocale &locale)
 {
-    if (!AnyApplies(charges, chargeType))
-        return;
-    const auto document = LoadPriceCostXML(priceCostXml);
-    const XmlNode element = document ? FindChildNode(*document, PriceCostData::Root) : XmlNode();
     for (AdditionalCharge &charge : charges) {
         if (!charge.Applies || charge.ChargeType != chargeType)
             continue;
         if (const auto amount = ChargeAmount(charge, element, locale))
             charge.Amount = *amount;
     }
+}
+
+void CalculateCharges(qint16 chargeType, AdditionalChargeList &charges, const QString &priceCostXml,
+                      const QLocale &locale)
+{
+    if (!AnyApplies(charges, chargeType))
+        return;
+    const auto document = LoadPriceCostXML(priceCostXml);
+    CalculateCharges(chargeType, charges,
+                     document ? FindChildNode(*document, PriceCostData::Root) : XmlNode(), locale);
 }
 
 } // namespace
@@ -238,14 +245,54 @@ void LoadAdditionalCharges(AdditionalChargeList &charges, const HostServices &ho
     }
 }
 
+FormulaEngineSession::~FormulaEngineSession()
+{
+    if (m_engine)
+        Call(m_engine, u"PreTerminate");
+}
+
+const DispatchPtr &FormulaEngineSession::engine()
+{
+    if (!m_tried) {
+        m_tried = true;
+        if (!CreateObject(FormulaEngineClass, &m_engine).ok())
+            m_engine = {};
+        if (m_engine)
+            Call(m_engine, u"Initialize", {MakeObject(m_host.object())});
+    }
+    return m_engine;
+}
+
+void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
+                            const XmlDocument &priceCost, FormulaEngineSession &formula)
+{
+    static const DispatchPtr NoEngine;
+    DateBoundaries boundaries;
+    const double now = SerialFromDateTime(QDateTime::currentDateTime());
+    std::optional<qint32> productID;
+    QString priceCostXml;
+    for (AdditionalCharge &charge : charges) {
+        if (!charge.Applies)
+            continue;
+        if (!InForce(charge, now, boundaries)) {
+            charge.Applies = false;
+            continue;
+        }
+        const DispatchPtr &engine = charge.Criteria.isEmpty() ? NoEngine : formula.engine();
+        if (!productID && engine) {
+            priceCostXml = priceCost.xml();
+            productID = GetXMLLong(PriceCostData::ProductID,
+                                   FindChildNode(priceCost, PriceCostData::Root), 0);
+        }
+        charge.Applies = CriteriaMet(charge, itemXml, productID.value_or(0), priceCostXml, engine);
+    }
+}
+
 void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
                             QString &priceCostXml, const HostServices &host)
 {
-    DispatchPtr engine;
-    if (!CreateObject(FormulaEngineClass, &engine).ok())
-        engine = {};
-    if (engine)
-        Call(engine, u"Initialize", {MakeObject(host.object())});
+    FormulaEngineSession formula(host);
+    const DispatchPtr engine = formula.engine();
 
     DateBoundaries boundaries;
     const double now = SerialFromDateTime(QDateTime::currentDateTime());
@@ -262,9 +309,6 @@ void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXm
             productID = NormalisePriceCost(priceCostXml);
         charge.Applies = CriteriaMet(charge, itemXml, productID.value_or(0), priceCostXml, engine);
     }
-
-    if (engine)
-        Call(engine, u"PreTerminate");
 }
 
 bool ChargeCriteriaMet(const AdditionalCharge &charge, const QString &itemXml,
@@ -292,6 +336,20 @@ void CalculatePriceCharges(AdditionalChargeList &charges, const QString &itemXml
     Q_UNUSED(itemXml);
     Q_UNUSED(host);
     CalculateCharges(ChargeType::Price, charges, priceCostXml, locale);
+}
+
+void CalculateCostCharges(AdditionalChargeList &charges, const XmlNode &priceCost,
+                          const QLocale &locale)
+{
+    if (AnyApplies(charges, ChargeType::Cost))
+        CalculateCharges(ChargeType::Cost, charges, PriceCostElement(priceCost), locale);
+}
+
+void CalculatePriceCharges(AdditionalChargeList &charges, const XmlNode &priceCost,
+                           const QLocale &locale)
+{
+    if (AnyApplies(charges, ChargeType::Price))
+        CalculateCharges(ChargeType::Price, charges, PriceCostElement(priceCost), locale);
 }
 
 QDateTime UtcToLocal(const QDateTime &utc, const QTimeZone &zone)

@@ -54,6 +54,31 @@ void LoadAdditionalCharges(AdditionalChargeList &charges, const HostServices &ho
 void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
                             QString &priceCostXml, const HostServices &host);
 
+// The formula engine the charge criteria of a run over many lines share: created and
+// initialised with the host on the first criterion to check, terminated when the session
+// ends. Every criterion still sets all its variables, so no line sees another's.
+class FormulaEngineSession
+{
+public:
+    explicit FormulaEngineSession(HostServices host) : m_host(std::move(host)) {}
+    ~FormulaEngineSession();
+    FormulaEngineSession(const FormulaEngineSession &) = delete;
+    FormulaEngineSession &operator=(const FormulaEngineSession &) = delete;
+
+    // Null when the formula engine cannot be created.
+    const DispatchPtr &engine();
+
+private:
+    HostServices m_host;
+    bool m_tried = false;
+    DispatchPtr m_engine;
+};
+
+// As above with the session's engine, over a parsed price/cost document, which is serialised
+// for the engine once, when the first criterion needs it.
+void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
+                            const XmlDocument &priceCost, FormulaEngineSession &formula);
+
 // One record's criteria against one line: true for empty criteria; false when the formula
 // engine is missing or cannot evaluate the expression.
 bool ChargeCriteriaMet(const AdditionalCharge &charge, const QString &itemXml,
@@ -66,6 +91,11 @@ void CalculateCostCharges(AdditionalChargeList &charges, const QString &itemXml,
                           const QLocale &locale = QLocale());
 void CalculatePriceCharges(AdditionalChargeList &charges, const QString &itemXml,
                            const QString &priceCostXml, const HostServices &host,
+                           const QLocale &locale = QLocale());
+// The same over the parsed price/cost document (or its `PriceCostData` element).
+void CalculateCostCharges(AdditionalChargeList &charges, const XmlNode &priceCost,
+                          const QLocale &locale = QLocale());
+void CalculatePriceCharges(AdditionalChargeList &charges, const XmlNode &priceCost,
                            const QLocale &locale = QLocale());
 
 // A wall-clock date-time stored in UTC as local time in the zone, with the offset in force

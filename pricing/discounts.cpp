@@ -141,12 +141,44 @@ QString TrimBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-void LoadLevels(DiscountKind kind, const QString &itemXml, const XmlNode &element,
-                SqlSession &session, const QLocale &locale)
+void LoadOptionLevel(DiscountKind kind, const XmlNode &item, const XmlNode &priceCost,
+                     SqlSession &session, const QLocale &locale)
 {
-    LoadProductDiscounts(kind, itemXml, element, session, locale);
-    LoadStyleDiscounts(kind, itemXml, element, session, locale);
-    LoadOptionDiscounts(kind, itemXml, element, session, locale);
+    const XmlNode element = PriceCostElement(priceCost);
+    if (!element)
+        return;
+    OptionDiscountTable table(1, OptionDiscountColumn{});
+    const QList<XmlNode> records = LevelRecords(Sql::OptionLevel, kind, element, session, locale);
+    for (const XmlNode &record : records) {
+        if (!item)
+            break;
+        const QString value =
+            GetOptionValue(item.ownerDocument(), GetXMLValue(QStringLiteral("OptionName"), record));
+        if (!value.isEmpty() &&
+            value == TrimBlanks(GetXMLValue(QStringLiteral("OptionValue"), record)))
+            AddOptionDiscountRow(record, table, locale);
+    }
+
+    int chosen = 0;
+    switch (GetXMLLong(PriceCostData::OptionDiscountMethod, element, 0, locale)) {
+    case 0:
+        chosen = PickHighestDiscountRow(table);
+        break;
+    case 1:
+        chosen = PickLowestDiscountRow(table);
+        break;
+    default:
+        return; // an unknown method leaves the option level as stored
+    }
+    WriteLevel(element, kind, DiscountLevel::Option, table.at(std::size_t(chosen)), locale);
+}
+
+void LoadLevels(DiscountKind kind, const XmlNode &item, const XmlNode &element, SqlSession &session,
+                const QLocale &locale)
+{
+    LoadProductDiscounts(kind, QString(), element, session, locale);
+    LoadStyleDiscounts(kind, QString(), element, session, locale);
+    LoadOptionLevel(kind, item, element, session, locale);
 }
 
 // The customer's group from Customers, unless the line already names one.
@@ -172,6 +204,13 @@ QString SQLQuote(const QString &text)
 void LoadDiscounts(const QString &itemXml, const XmlNode &priceCost, const HostServices &host,
                    SqlSession &session, const QLocale &locale)
 {
+    const auto item = LoadItemXML(itemXml);
+    LoadDiscounts(item ? item->node() : XmlNode(), priceCost, host, session, locale);
+}
+
+void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
+                   SqlSession &session, const QLocale &locale)
+{
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
         return;
@@ -182,15 +221,15 @@ void LoadDiscounts(const QString &itemXml, const XmlNode &priceCost, const HostS
     const qint32 costGroup = session.ExecuteScaler(
         FormatTemplate(Sql::CostGroup, {CostGroupType}, locale), QString(), QStringLiteral("0"));
     SetXMLLong(PriceCostData::CostDiscountGroupID, costGroup, element, locale);
-    LoadLevels(DiscountKind::Cost, itemXml, element, session, locale);
+    LoadLevels(DiscountKind::Cost, item, element, session, locale);
 
     FindCustomerGroup(Sql::CustomerPriceGroup, PriceCostData::PriceDiscountGroupID, element,
                       session, locale);
-    LoadLevels(DiscountKind::Price, itemXml, element, session, locale);
+    LoadLevels(DiscountKind::Price, item, element, session, locale);
 
     FindCustomerGroup(Sql::CustomerDiscountGroup, PriceCostData::CustomerDiscountGroupID, element,
                       session, locale);
-    LoadLevels(DiscountKind::Customer, itemXml, element, session, locale);
+    LoadLevels(DiscountKind::Customer, item, element, session, locale);
 
     connection.Close();
 }
@@ -223,36 +262,8 @@ void LoadStyleDiscounts(DiscountKind kind, const QString &itemXml, const XmlNode
 void LoadOptionDiscounts(DiscountKind kind, const QString &itemXml, const XmlNode &priceCost,
                          SqlSession &session, const QLocale &locale)
 {
-    const XmlNode element = PriceCostElement(priceCost);
-    if (!element)
-        return;
-    OptionDiscountTable table(1, OptionDiscountColumn{});
-    const QList<XmlNode> records = LevelRecords(Sql::OptionLevel, kind, element, session, locale);
-    if (!records.isEmpty()) {
-        const auto item = LoadItemXML(itemXml);
-        for (const XmlNode &record : records) {
-            if (!item)
-                break;
-            const QString value =
-                GetOptionValue(*item, GetXMLValue(QStringLiteral("OptionName"), record));
-            if (!value.isEmpty() &&
-                value == TrimBlanks(GetXMLValue(QStringLiteral("OptionValue"), record)))
-                AddOptionDiscountRow(record, table, locale);
-        }
-    }
-
-    int chosen = 0;
-    switch (GetXMLLong(PriceCostData::OptionDiscountMethod, element, 0, locale)) {
-    case 0:
-        chosen = PickHighestDiscountRow(table);
-        break;
-    case 1:
-        chosen = PickLowestDiscountRow(table);
-        break;
-    default:
-        return; // an unknown method leaves the option level as stored
-    }
-    WriteLevel(element, kind, DiscountLevel::Option, table.at(std::size_t(chosen)), locale);
+    const auto item = LoadItemXML(itemXml);
+    LoadOptionLevel(kind, item ? item->node() : XmlNode(), priceCost, session, locale);
 }
 
 void AddOptionDiscountRow(const XmlNode &record, OptionDiscountTable &table, const QLocale &locale)

@@ -35,6 +35,9 @@ using OptionDiscountTable = std::vector<OptionDiscountColumn>;
 // closed at the end. A price or customer group already stored (1 or more) is kept.
 void LoadDiscounts(const QString &itemXml, const XmlNode &priceCost, const HostServices &host,
                    SqlSession &session, const QLocale &locale = QLocale());
+// The same over an item already parsed (any node of its document).
+void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
+                   SqlSession &session, const QLocale &locale = QLocale());
 
 // One level of one family. The product ID and the group are put into the statements as
 // numbers; a line whose product or group is not a number loads no rows.

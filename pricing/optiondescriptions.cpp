@@ -24,7 +24,7 @@ constexpr qint32 UnorderedSequence = 9999;
 
 std::optional<QList<OptionSetting>> readSettings(const HostServices &host, const QString &sql)
 {
-    const auto doc = LoadXMLDocument(host.DatabaseExecuteRead(sql));
+    const auto doc = host.DatabaseReadDocument(sql);
     if (!doc)
         return std::nullopt;
     QList<OptionSetting> rows;
@@ -37,13 +37,12 @@ std::optional<QList<OptionSetting>> readSettings(const HostServices &host, const
     return rows;
 }
 
-QList<ItemOption> readOptions(const QString &itemXml)
+QList<ItemOption> readOptions(const XmlNode &item)
 {
     QList<ItemOption> options;
-    const auto doc = LoadXMLDocument(itemXml);
-    if (!doc)
+    if (!item)
         return options;
-    for (const XmlNode &option : doc->selectNodes(QStringLiteral("/ItemData/Options/Option"))) {
+    for (const XmlNode &option : item.selectNodes(QStringLiteral("/ItemData/Options/Option"))) {
         options.append({GetXMLValue(QStringLiteral("Name"), option),
                         GetXMLValue(QStringLiteral("Value"), option),
                         GetXMLInteger(QStringLiteral("Visible"), option, 0),
@@ -168,6 +167,12 @@ OptionDescriptions DescribeOptions(const QList<ItemOption> &options,
 
 OptionDescriptions BuildOptionDescriptions(const QString &itemXml, const HostServices &host)
 {
+    const auto doc = LoadXMLDocument(itemXml);
+    return BuildOptionDescriptions(doc ? doc->node() : XmlNode(), host);
+}
+
+OptionDescriptions BuildOptionDescriptions(const XmlNode &item, const HostServices &host)
+{
     // A company option the host cannot give (no host, or a failing call) is not an empty
     // option: the defaults stand in for it, as they do for an option the company never set.
     const QString noShow =
@@ -179,7 +184,7 @@ OptionDescriptions BuildOptionDescriptions(const QString &itemXml, const HostSer
     // Read in this order whatever the compiler's order for arguments: Location 0, then 1.
     const auto first = readSettings(host, SettingsLocation0);
     const auto second = readSettings(host, SettingsLocation1);
-    return DescribeOptions(readOptions(itemXml), first, second, noShow.split(QLatin1Char(',')),
+    return DescribeOptions(readOptions(item), first, second, noShow.split(QLatin1Char(',')),
                            delimiter);
 }
 

@@ -38,6 +38,8 @@ struct OptionDescriptions
 
 // Reads the settings and company options through the host and describes the item.
 OptionDescriptions BuildOptionDescriptions(const QString &itemXml, const HostServices &host);
+// The same over an item already parsed (any node of its document).
+OptionDescriptions BuildOptionDescriptions(const XmlNode &item, const HostServices &host);
 
 // The first option whose name equals the given one exactly, or null.
 const ItemOption *FindItemOption(const QString &optionName, const QList<ItemOption> &options);

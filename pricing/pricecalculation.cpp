@@ -357,6 +357,14 @@ float RoundSingle(Currency value, qint16 decimals)
 void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const XmlNode &priceCost,
                         const HostServices &host, SqlSession &session, const QLocale &locale)
 {
+    FormulaEngineSession formula(host);
+    CalculatePriceCost(engine, itemXml, priceCost, host, session, formula, locale);
+}
+
+void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const XmlNode &priceCost,
+                        const HostServices &host, SqlSession &session,
+                        FormulaEngineSession &formula, const QLocale &locale)
+{
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
         return;
@@ -370,17 +378,8 @@ void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const Xml
 
     AdditionalChargeList charges;
     LoadAdditionalCharges(charges, host, session, locale);
-    // The document is serialised only for charges that will read it.
-    const auto textFor = [&](auto &&needed) {
-        return std::any_of(charges.begin(), charges.end(), needed) ? document.xml() : QString();
-    };
-    QString priceCostXml =
-        textFor([](const AdditionalCharge &c) { return c.Applies && !c.Criteria.isEmpty(); });
-    EvaluateChargeCriteria(charges, itemXml, priceCostXml, host);
-    const auto applying = [](qint16 type) {
-        return [type](const AdditionalCharge &c) { return c.Applies && c.ChargeType == type; };
-    };
-    CalculateCostCharges(charges, itemXml, textFor(applying(ChargeType::Cost)), host, locale);
+    EvaluateChargeCriteria(charges, itemXml, document, formula);
+    CalculateCostCharges(charges, document, locale);
     CostChargeSteps(charges, steps);
 
     const qint32 priceSource = host.GetProductPriceSource(productID);
@@ -389,7 +388,7 @@ void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const Xml
     else if (priceSource == ProductSource::ByMargin)
         PriceStepsByMargin(engine, steps);
 
-    CalculatePriceCharges(charges, itemXml, textFor(applying(ChargeType::Price)), host, locale);
+    CalculatePriceCharges(charges, document, locale);
     PriceChargeSteps(charges, steps);
 
     FinishUnitPrice(engine, element, host, locale);

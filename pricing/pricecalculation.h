@@ -5,6 +5,7 @@
 #include "common/currency.h"
 #include "engine/hostservices.h"
 #include "engine/productengine.h"
+#include "pricing/additionalcharges.h"
 #include "xml/xmldocument.h"
 
 #include <QLocale>
@@ -27,6 +28,10 @@ inline constexpr qint32 ByMargin = 3;  // price only: a margin on the calculated
 void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const XmlNode &priceCost,
                         const HostServices &host, SqlSession &session,
                         const QLocale &locale = QLocale());
+// The same with the formula engine of a run over many lines.
+void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const XmlNode &priceCost,
+                        const HostServices &host, SqlSession &session,
+                        FormulaEngineSession &formula, const QLocale &locale = QLocale());
 
 // The value rounded to that many decimals (0 to 4), halves away from zero.
 Currency RoundCurrency(Currency value, qint16 decimals);

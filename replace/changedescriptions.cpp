@@ -24,13 +24,20 @@ const QString PriceChanged =
     QStringLiteral("<TextBlock>The <Underline>price</Underline> changed from <Bold>{0}</Bold> to "
                    "<Bold>{1}</Bold></TextBlock>");
 
+Currency unitPrice(const XmlNode &priceCost)
+{
+    return GetXMLCurrency(QStringLiteral("UnitPrice"),
+                          FindChildNode(priceCost, QStringLiteral("PriceCostData")));
+}
+
+// The same read of a text, without building its document.
 Currency unitPrice(const QString &priceCostXml)
 {
-    const auto doc = LoadPriceCostXML(priceCostXml);
-    if (!doc)
+    const std::optional<QString> text =
+        XmlDocument::readRootChildText(priceCostXml, "PriceCostData", "UnitPrice");
+    if (!text || text->isEmpty())
         return Currency();
-    return GetXMLCurrency(QStringLiteral("UnitPrice"),
-                          FindChildNode(*doc, QStringLiteral("PriceCostData")));
+    return Currency::fromString(DecodeLineBreaks(*text)).value_or(Currency());
 }
 
 } // namespace
@@ -39,6 +46,21 @@ Currency unitPrice(const QString &priceCostXml)
 // they show as typed and never add markup of their own.
 void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
                          const HostServices &host)
+{
+    const LineRecord *line = lines.record(index);
+    if (!line)
+        return;
+    const auto original = LoadItemXML(line->OriginalItemXML);
+    const auto changed = LoadItemXML(line->NewItemXML);
+    const auto priceCost = LoadPriceCostXML(line->NewPriceCostXML);
+    DescribeLineChanges(lines, index, engine, host, original ? original->node() : XmlNode(),
+                        changed ? changed->node() : XmlNode(),
+                        priceCost ? priceCost->node() : XmlNode());
+}
+
+void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
+                         const HostServices &host, const XmlNode &original, const XmlNode &changed,
+                         const XmlNode &newPriceCost)
 {
     const LineRecord *line = lines.record(index);
     if (!line)
@@ -54,13 +76,11 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
         append(host.BuildString(StyleChanged,
                                 {EscapeMarkup(line->OriginalStyle), EscapeMarkup(line->NewStyle)}));
 
-    const auto original = LoadItemXML(line->OriginalItemXML);
-    const auto changed = LoadItemXML(line->NewItemXML);
     if (original && changed) {
         for (const XmlNode &option :
-             original->selectNodes(QStringLiteral("//ItemData/Options/Option"))) {
+             original.selectNodes(QStringLiteral("//ItemData/Options/Option"))) {
             const QString name = GetXMLValue(QStringLiteral("Name"), option);
-            const XmlNode now = SelectOptionByName(*changed, name, OptionNameMatch::CaseSensitive);
+            const XmlNode now = SelectOptionByName(changed, name, OptionNameMatch::CaseSensitive);
             if (!now) {
                 append(host.BuildString(OptionRemoved, {EscapeMarkup(name)}));
                 lines.IncrementOptionRemoveCount(index);
@@ -77,7 +97,7 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
     }
 
     const Currency oldPrice = unitPrice(line->OriginalPriceCostXML);
-    const Currency newPrice = unitPrice(line->NewPriceCostXML);
+    const Currency newPrice = unitPrice(newPriceCost);
     if (oldPrice != newPrice)
         append(
             host.BuildString(PriceChanged, {FormatCurrency(oldPrice), FormatCurrency(newPrice)}));

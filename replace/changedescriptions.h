@@ -12,5 +12,10 @@ namespace zeltpc5 {
 // line's option change and remove counters.
 void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
                          const HostServices &host);
+// The same over the line's documents as the run already holds them parsed (null when one
+// does not parse); the original price is read from the line's text.
+void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
+                         const HostServices &host, const XmlNode &originalItem,
+                         const XmlNode &newItem, const XmlNode &newPriceCost);
 
 } // namespace zeltpc5

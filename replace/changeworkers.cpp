@@ -51,6 +51,7 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
     SqlSession session = run.host.ZELTSQL();
     session.setSessionCachingEnabled(true);
     run.host.cacheReads();
+    FormulaEngineSession formula(run.host);
     const UniqueIDIndex index(run.lines);
     for (const QString &id : ids) {
         if (!id.isEmpty()) {
@@ -58,7 +59,7 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
             // Searching the table line by line stops at a cancel request before reaching any
             // line but the first; the index keeps that outcome.
             if (found >= 0 && (found == 0 || !run.cancelRequested()))
-                processLine(found, session);
+                processLine(found, session, formula);
         }
         if (progress) {
             progress->advance();
@@ -70,16 +71,17 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
     session.PreTerminate();
 }
 
-// A line whose item cannot be read (not XML, another root, refused by the document layer) is
-// told so and left alone: re-processing nothing would hand the host an empty item.
-bool readableItem(ChangeRun &run, int index)
+// The line's original item, parsed once for every step of the line that reads it. A line
+// whose item cannot be read (not XML, another root, refused by the document layer) is told
+// so and left alone: re-processing nothing would hand the host an empty item.
+std::optional<XmlDocument> readableItem(ChangeRun &run, int index)
 {
     const LineRecord &line = *run.lines.record(index);
-    const std::optional<XmlDocument> item = LoadItemXML(line.OriginalItemXML);
+    std::optional<XmlDocument> item = LoadItemXML(line.OriginalItemXML);
     if (item && FindChildNode(*item, QStringLiteral("ItemData")))
-        return true;
+        return item;
     run.lines.AppendChange(index, FormatTemplate(ItemReadError, {line.Line}));
-    return false;
+    return std::nullopt;
 }
 
 // Opens the product file; when it cannot be opened the line is told so and left alone.
@@ -93,12 +95,9 @@ bool openProduct(ChangeRun &run, int index, qint32 productID)
     return false;
 }
 
-void replayOptions(ProductEngine &engine, const QString &itemXml, bool processableOnly)
+void replayOptions(ProductEngine &engine, const XmlDocument &item, bool processableOnly)
 {
-    const auto item = LoadItemXML(itemXml);
-    if (!item)
-        return;
-    for (const XmlNode &option : item->selectNodes(OptionsPath)) {
+    for (const XmlNode &option : item.selectNodes(OptionsPath)) {
         if (processableOnly && !IsProcessableOption(option))
             continue;
         engine.SetOptionValue(GetXMLValue(QStringLiteral("Name"), option),
@@ -126,26 +125,54 @@ void applyRequestedValues(ChangeRun &run, int index, const OptionChanges &change
     }
 }
 
-// Re-prices the line's current new price/cost document for the given item.
-void reprice(ChangeRun &run, int index, const QString &itemXml, SqlSession &session)
+// The new item built from the original and the product engine's state; its text is the
+// line's new item. Null (and an empty new item) when it cannot be built.
+std::optional<XmlDocument> readBack(ChangeRun &run, LineRecord &line, const XmlDocument &original)
 {
-    LineRecord &line = *run.lines.record(index);
-    auto doc = LoadPriceCostXML(line.NewPriceCostXML);
-    if (!doc)
-        return;
-    LoadDiscounts(itemXml, *doc, run.host, session);
-    ResolveDiscounts(*doc, run.host);
-    CalculatePriceCost(run.engine, itemXml, *doc, run.host, session);
-    line.NewPriceCostXML = doc->xml();
+    std::optional<XmlDocument> item = original.clone();
+    if (item && !ReadBackItem(*item, run.engine, run.host))
+        item.reset();
+    line.NewItemXML = item ? LineText::fromUtf8(item->xmlUtf8()) : LineText();
+    return item;
 }
 
-void changeProductStyle(ChangeRun &run, int index, SqlSession &session, qint32 vendorID,
-                        qint32 productID, const QString &style, const OptionChanges *changes)
+// Re-prices the price/cost document for the given item (its text as the formula engine
+// receives it, and parsed); the result is the line's new price/cost.
+void reprice(ChangeRun &run, LineRecord &line, const QString &itemXml, const XmlNode &item,
+             XmlDocument &priceCost, SqlSession &session, FormulaEngineSession &formula)
+{
+    LoadDiscounts(item, priceCost, run.host, session);
+    ResolveDiscounts(priceCost, run.host);
+    CalculatePriceCost(run.engine, itemXml, priceCost, run.host, session, formula);
+    line.NewPriceCostXML = LineText::fromUtf8(priceCost.xmlUtf8());
+}
+
+// A document the store keeps, parsed; UTF-8 goes to the parser as it is.
+std::optional<XmlDocument> parseStored(const LineText &text)
+{
+    return text.isUtf8() ? XmlDocument::parse(text.utf8()) : XmlDocument::parse(text.text());
+}
+
+// The line's new price/cost parsed, for a step that starts from it.
+std::optional<XmlDocument> newPriceCost(const LineRecord &line)
+{
+    return parseStored(line.NewPriceCostXML);
+}
+
+XmlNode nodeOf(const std::optional<XmlDocument> &doc)
+{
+    return doc ? doc->node() : XmlNode();
+}
+
+void changeProductStyle(ChangeRun &run, int index, SqlSession &session,
+                        FormulaEngineSession &formula, qint32 vendorID, qint32 productID,
+                        const QString &style, const OptionChanges *changes)
 {
     LineRecord &line = *run.lines.record(index);
     // The new product and style are taken only when the product can be processed: a line
     // that kept its old options and price under a new product would be corrupt.
-    if (!readableItem(run, index) || !openProduct(run, index, productID))
+    const std::optional<XmlDocument> original = readableItem(run, index);
+    if (!original || !openProduct(run, index, productID))
         return;
     line.NewProductID = productID;
     line.NewStyle = style;
@@ -154,22 +181,23 @@ void changeProductStyle(ChangeRun &run, int index, SqlSession &session, qint32 v
     run.engine.InitForProcessing(style);
     ApplyProductDimensionSettings(productID, run.engine, session);
     ApplyOptionDefaults(productID, run.engine, run.host);
-    replayOptions(run.engine, line.OriginalItemXML, false);
+    replayOptions(run.engine, *original, false);
     if (changes)
         applyRequestedValues(run, index, *changes);
-    line.NewItemXML = ReadBackItem(line.OriginalItemXML, run.engine, run.host);
+    const std::optional<XmlDocument> item = readBack(run, line, *original);
 
-    if (auto doc = LoadPriceCostXML(line.NewPriceCostXML)) {
-        auto root = [&] { return FindChildNode(*doc, QStringLiteral("PriceCostData")); };
+    std::optional<XmlDocument> priceCost = newPriceCost(line);
+    if (priceCost) {
+        auto root = [&] { return FindChildNode(*priceCost, QStringLiteral("PriceCostData")); };
         SetXMLLong(QStringLiteral("VendorID"), vendorID, root());
         SetXMLLong(QStringLiteral("ProductID"), line.NewProductID, root());
         SetXMLValue(QStringLiteral("Style"), line.NewStyle, root());
         SetXMLInteger(QStringLiteral("BeforeDiscountCostOverride"), 0, root());
         SetXMLInteger(QStringLiteral("BeforeDiscountPriceOverride"), 0, root());
-        line.NewPriceCostXML = doc->xml();
+        reprice(run, line, line.NewItemXML, nodeOf(item), *priceCost, session, formula);
     }
-    reprice(run, index, line.NewItemXML, session);
-    DescribeLineChanges(run.lines, index, run.engine, run.host);
+    DescribeLineChanges(run.lines, index, run.engine, run.host, *original, nodeOf(item),
+                        nodeOf(priceCost));
 }
 
 } // namespace
@@ -178,28 +206,36 @@ void ChangeOptionValues(ChangeRun &run, const QString &optionNames, const QStrin
                         const QString &uniqueIDsToChange, Progress *progress)
 {
     const OptionChanges changes = splitChanges(optionNames, newOptionValues);
-    runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
-        LineRecord &line = *run.lines.record(index);
-        if (!readableItem(run, index) || !openProduct(run, index, line.OriginalProductID))
-            return;
-        run.engine.InitForAccess();
-        run.engine.setAllOptionsInDescription(false);
-        run.engine.InitForProcessing(line.OriginalStyle);
-        ApplyProductDimensionSettings(line.OriginalProductID, run.engine, session);
-        replayOptions(run.engine, line.OriginalItemXML, false);
-        applyRequestedValues(run, index, changes);
-        line.NewItemXML = ReadBackItem(line.OriginalItemXML, run.engine, run.host);
-        reprice(run, index, line.NewItemXML, session);
-        DescribeLineChanges(run.lines, index, run.engine, run.host);
-    });
+    runOverSelectedLines(
+        run, uniqueIDsToChange, progress,
+        [&](int index, SqlSession &session, FormulaEngineSession &formula) {
+            LineRecord &line = *run.lines.record(index);
+            const std::optional<XmlDocument> original = readableItem(run, index);
+            if (!original || !openProduct(run, index, line.OriginalProductID))
+                return;
+            run.engine.InitForAccess();
+            run.engine.setAllOptionsInDescription(false);
+            run.engine.InitForProcessing(line.OriginalStyle);
+            ApplyProductDimensionSettings(line.OriginalProductID, run.engine, session);
+            replayOptions(run.engine, *original, false);
+            applyRequestedValues(run, index, changes);
+            const std::optional<XmlDocument> item = readBack(run, line, *original);
+            std::optional<XmlDocument> priceCost = newPriceCost(line);
+            if (priceCost)
+                reprice(run, line, line.NewItemXML, nodeOf(item), *priceCost, session, formula);
+            DescribeLineChanges(run.lines, index, run.engine, run.host, *original, nodeOf(item),
+                                nodeOf(priceCost));
+        });
 }
 
 void ChangeProductStyles(ChangeRun &run, qint32 vendorID, qint32 productID, const QString &style,
                          const QString &uniqueIDsToChange, Progress *progress)
 {
-    runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
-        changeProductStyle(run, index, session, vendorID, productID, style, nullptr);
-    });
+    runOverSelectedLines(run, uniqueIDsToChange, progress,
+                         [&](int index, SqlSession &session, FormulaEngineSession &formula) {
+                             changeProductStyle(run, index, session, formula, vendorID, productID,
+                                                style, nullptr);
+                         });
 }
 
 void ChangeProductStylesAndOptions(ChangeRun &run, qint32 vendorID, qint32 productID,
@@ -208,45 +244,63 @@ void ChangeProductStylesAndOptions(ChangeRun &run, qint32 vendorID, qint32 produ
                                    Progress *progress)
 {
     const OptionChanges changes = splitChanges(optionNames, newOptionValues);
-    runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
-        changeProductStyle(run, index, session, vendorID, productID, style, &changes);
-    });
+    runOverSelectedLines(run, uniqueIDsToChange, progress,
+                         [&](int index, SqlSession &session, FormulaEngineSession &formula) {
+                             changeProductStyle(run, index, session, formula, vendorID, productID,
+                                                style, &changes);
+                         });
 }
 
 void ChangeDiscounts(ChangeRun &run, qint16 whatToChange, const QString &newValue,
                      const QString &uniqueIDsToChange, Progress *progress)
 {
-    runOverSelectedLines(run, uniqueIDsToChange, progress, [&](int index, SqlSession &session) {
-        LineRecord &line = *run.lines.record(index);
-        if (!readableItem(run, index) || !openProduct(run, index, line.OriginalProductID))
-            return;
-        run.engine.InitForAccess();
-        run.engine.InitForProcessing(line.OriginalStyle);
-        ApplyProductDimensionSettings(line.OriginalProductID, run.engine, session);
-        replayOptions(run.engine, line.OriginalItemXML, true);
+    runOverSelectedLines(
+        run, uniqueIDsToChange, progress,
+        [&](int index, SqlSession &session, FormulaEngineSession &formula) {
+            LineRecord &line = *run.lines.record(index);
+            const std::optional<XmlDocument> original = readableItem(run, index);
+            if (!original || !openProduct(run, index, line.OriginalProductID))
+                return;
+            run.engine.InitForAccess();
+            run.engine.InitForProcessing(line.OriginalStyle);
+            ApplyProductDimensionSettings(line.OriginalProductID, run.engine, session);
+            replayOptions(run.engine, *original, true);
 
-        if (whatToChange == DiscountChange::CustomerDiscount ||
-            whatToChange == DiscountChange::ItemDiscount) {
-            if (auto doc = LoadPriceCostXML(line.OriginalPriceCostXML)) {
-                auto root = [&] { return FindChildNode(*doc, QStringLiteral("PriceCostData")); };
-                if (whatToChange == DiscountChange::ItemDiscount) {
-                    SetXMLValue(QStringLiteral("ItemDiscount"), newValue, root());
-                } else if (newValue.isEmpty()) {
-                    SetXMLInteger(QStringLiteral("CustomerDiscountOverride"), 0, root());
-                } else {
-                    // A value that is not a number leaves the stored discount as it was.
-                    if (const auto number = ParseNumber(newValue)) {
-                        if (const auto rate = ToSingle(*number))
-                            SetXMLSingle(QStringLiteral("CustomerDiscount"), *rate, root());
+            std::optional<XmlDocument> priceCost;
+            if (whatToChange == DiscountChange::CustomerDiscount ||
+                whatToChange == DiscountChange::ItemDiscount) {
+                if (auto doc = LoadPriceCostXML(line.OriginalPriceCostXML)) {
+                    auto root = [&] {
+                        return FindChildNode(*doc, QStringLiteral("PriceCostData"));
+                    };
+                    if (whatToChange == DiscountChange::ItemDiscount) {
+                        SetXMLValue(QStringLiteral("ItemDiscount"), newValue, root());
+                    } else if (newValue.isEmpty()) {
+                        SetXMLInteger(QStringLiteral("CustomerDiscountOverride"), 0, root());
+                    } else {
+                        // A value that is not a number leaves the stored discount as it was.
+                        if (const auto number = ParseNumber(newValue)) {
+                            if (const auto rate = ToSingle(*number))
+                                SetXMLSingle(QStringLiteral("CustomerDiscount"), *rate, root());
+                        }
+                        SetXMLInteger(QStringLiteral("CustomerDiscountOverride"), 1, root());
                     }
-                    SetXMLInteger(QStringLiteral("CustomerDiscountOverride"), 1, root());
+                    priceCost = std::move(doc);
                 }
-                line.NewPriceCostXML = doc->xml();
             }
-        }
-        reprice(run, index, line.OriginalItemXML, session);
-        DescribeLineChanges(run.lines, index, run.engine, run.host);
-    });
+            if (!priceCost)
+                priceCost = newPriceCost(line);
+            if (priceCost)
+                reprice(run, line, line.OriginalItemXML, *original, *priceCost, session, formula);
+            // The item is not changed here: the new one is the original unless an earlier run
+            // of this engine changed it.
+            const bool itemChanged = line.NewItemXML != line.OriginalItemXML;
+            const std::optional<XmlDocument> changedItem =
+                itemChanged ? parseStored(line.NewItemXML) : std::nullopt;
+            DescribeLineChanges(run.lines, index, run.engine, run.host, *original,
+                                itemChanged ? nodeOf(changedItem) : original->node(),
+                                nodeOf(priceCost));
+        });
 }
 
 } // namespace zeltpc5

@@ -19,7 +19,7 @@ const QString ProductDefaultsQuery =
 
 void applyDefaults(const QString &sql, ProductEngine &engine, const HostServices &host)
 {
-    const auto doc = LoadXMLDocument(host.ExecuteSelect(sql));
+    const auto doc = host.SelectDocument(sql);
     if (!doc)
         return;
     for (const XmlNode &row : doc->selectNodes(QStringLiteral("Results/Record")))
@@ -77,11 +77,16 @@ bool IsProcessableOption(const XmlNode &option)
 QString ReadBackItem(const QString &baseItemXml, ProductEngine &engine, const HostServices &host)
 {
     auto doc = LoadItemXML(baseItemXml);
-    if (!doc)
+    if (!doc || !ReadBackItem(*doc, engine, host))
         return QString();
-    const XmlNode itemData = FindChildNode(*doc, QStringLiteral("ItemData"));
+    return doc->xml();
+}
+
+bool ReadBackItem(XmlDocument &item, ProductEngine &engine, const HostServices &host)
+{
+    const XmlNode itemData = FindChildNode(item, QStringLiteral("ItemData"));
     if (!itemData)
-        return QString();
+        return false;
 
     const XmlNode options = replaceContainer(itemData, QStringLiteral("Options"), true);
     const qint32 count = engine.GetOptionCount();
@@ -125,11 +130,11 @@ QString ReadBackItem(const QString &baseItemXml, ProductEngine &engine, const Ho
     for (qint32 i = 0; i < notices; ++i)
         addMessage(engine.Notice(i), 2);
 
-    const OptionDescriptions d = BuildOptionDescriptions(doc->xml(), host);
+    const OptionDescriptions d = BuildOptionDescriptions(item.node(), host);
     SetXMLValue(QStringLiteral("Description"), d.Description, itemData);
     SetXMLValue(QStringLiteral("Description2"), d.Description2, itemData);
     SetXMLValue(QStringLiteral("DescriptionOE"), d.DescriptionOE, itemData);
-    return doc->xml();
+    return true;
 }
 
 } // namespace zeltpc5

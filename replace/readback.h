@@ -18,5 +18,8 @@ bool IsProcessableOption(const XmlNode &option);
 // The base item with its options and messages rebuilt from the engine and its descriptions
 // written; the empty text when the base does not parse.
 QString ReadBackItem(const QString &baseItemXml, ProductEngine &engine, const HostServices &host);
+// The same on a base already parsed, rebuilt in place; false (and nothing changed) when it
+// has no ItemData.
+bool ReadBackItem(XmlDocument &item, ProductEngine &engine, const HostServices &host);
 
 } // namespace zeltpc5

@@ -6,6 +6,7 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -183,26 +184,33 @@ QString NodeText(const xmlNode *node)
     return text;
 }
 
-// The node as text, or with siblings the node and every sibling after it, each followed by a
-// line break.
-QString DumpNodes(xmlDoc *doc, xmlNode *node, bool siblings)
+// The node as UTF-8, or with siblings the node and every sibling after it, each followed by a
+// line break, after the given start.
+QByteArray DumpNodesUtf8(xmlDoc *doc, xmlNode *node, bool siblings, const char *start = "")
 {
     // No encoder on the buffer: the tree is UTF-8 already, and "UTF-8" below keeps non-ASCII
     // characters as they are instead of writing character references.
     xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
     if (out == nullptr)
         return {};
+    xmlOutputBufferWriteString(out, start);
     for (; node != nullptr; node = siblings ? node->next : nullptr) {
         xmlNodeDumpOutput(out, doc, node, 0, 0, "UTF-8");
         if (siblings)
             xmlOutputBufferWrite(out, 1, "\n");
     }
-    QString text;
+    QByteArray text;
     if (out->error == 0)
-        text = FromUtf8(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
-                        qsizetype(xmlOutputBufferGetSize(out)));
+        text = QByteArray(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
+                          qsizetype(xmlOutputBufferGetSize(out)));
     xmlOutputBufferClose(out);
     return text;
+}
+
+QString DumpNodes(xmlDoc *doc, xmlNode *node, bool siblings)
+{
+    const QByteArray utf8 = DumpNodesUtf8(doc, node, siblings);
+    return FromUtf8(utf8.constData(), utf8.size());
 }
 
 // Whether an element written alone might use a namespace declared outside it: an ancestor
@@ -240,8 +248,39 @@ struct XmlDocumentData
     // Takes a node out of the tree but keeps it, since handles may still point into it.
     void detach(xmlNode *node)
     {
+        childrenChanged(node->parent);
         xmlUnlinkNode(node);
         detached.push_back(node);
+    }
+
+    // The first element child of that qualified name. Documents are read and written field
+    // by field, and a price/cost document holds a few hundred fields: scanning them for every
+    // field was most of the cost of a line. So the children of a parent asked twice in a row
+    // are indexed by name, until they change. Element nodes are never freed while the
+    // document lives (see detach), so the pointers kept here stay valid.
+    xmlNode *findChild(xmlNode *parent, const QByteArray &name);
+    void childrenChanged(const xmlNode *parent)
+    {
+        if (parent == indexed) {
+            indexed = nullptr;
+            byName.clear();
+        }
+        if (parent == fewChildren)
+            fewChildren = nullptr;
+    }
+    void childAppended(const xmlNode *parent, xmlNode *child)
+    {
+        if (parent == indexed)
+            keepFirst(child);
+        if (parent == fewChildren)
+            fewChildren = nullptr;
+    }
+    static QByteArray QualifiedName(const xmlNode *node);
+    void keepFirst(xmlNode *child)
+    {
+        const QByteArray name = QualifiedName(child);
+        if (!byName.contains(name))
+            byName.insert(name, child);
     }
 
     xmlXPathContextPtr context();
@@ -251,7 +290,50 @@ struct XmlDocumentData
     xmlDocPtr doc;
     std::vector<xmlNode *> detached;
     xmlXPathContextPtr xpath = nullptr;
+
+    const xmlNode *lastParent = nullptr;
+    const xmlNode *indexed = nullptr;
+    QHash<QByteArray, xmlNode *> byName;  // of `indexed`
+    const xmlNode *fewChildren = nullptr; // asked twice, but too few children to index
 };
+
+QByteArray XmlDocumentData::QualifiedName(const xmlNode *node)
+{
+    const auto *local = reinterpret_cast<const char *>(node->name);
+    if (node->ns == nullptr || node->ns->prefix == nullptr)
+        return QByteArray(local);
+    return reinterpret_cast<const char *>(node->ns->prefix) + QByteArray(":") + local;
+}
+
+xmlNode *XmlDocumentData::findChild(xmlNode *parent, const QByteArray &name)
+{
+    // Below this many element children a scan costs no more than a lookup.
+    constexpr int IndexFrom = 16;
+    if (parent == indexed) {
+        const auto it = byName.constFind(name);
+        return it == byName.constEnd() ? nullptr : *it;
+    }
+    const bool again = parent == lastParent;
+    lastParent = parent;
+    if (!again || parent == fewChildren)
+        return NextElement(parent->children, name);
+    int elements = 0;
+    for (const xmlNode *child = parent->children; child != nullptr; child = child->next)
+        elements += child->type == XML_ELEMENT_NODE;
+    if (elements < IndexFrom) {
+        fewChildren = parent;
+        return NextElement(parent->children, name);
+    }
+    indexed = parent;
+    byName.clear();
+    byName.reserve(elements);
+    for (xmlNode *child = parent->children; child != nullptr; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE)
+            keepFirst(child);
+    }
+    const auto it = byName.constFind(name);
+    return it == byName.constEnd() ? nullptr : *it;
+}
 
 } // namespace detail
 
@@ -379,6 +461,7 @@ bool XmlNode::setText(const QString &text) const
         }
         child = next;
     }
+    m_doc->childrenChanged(m_node);
     if (text_node != nullptr)
         xmlAddChild(m_node, text_node);
     return true;
@@ -400,7 +483,9 @@ XmlNode XmlNode::firstChildElement(const QString &name) const
 {
     if (!CanHoldElements(m_node))
         return {};
-    return XmlNode(m_doc, NextElement(m_node->children, name.toUtf8()));
+    if (name.isEmpty())
+        return XmlNode(m_doc, NextElement(m_node->children, QByteArray()));
+    return XmlNode(m_doc, m_doc->findChild(m_node, name.toUtf8()));
 }
 
 XmlNode XmlNode::nextSiblingElement(const QString &name) const
@@ -476,6 +561,7 @@ XmlNode XmlNode::appendElement(const QString &name) const
         xmlFreeNode(element);
         return {};
     }
+    m_doc->childAppended(m_node, element);
     return XmlNode(m_doc, element);
 }
 
@@ -494,6 +580,7 @@ XmlNode XmlNode::appendCopy(const XmlNode &source) const
     }
     // A copy from another document may use namespaces declared above the source.
     xmlReconciliateNs(m_doc->doc, copy);
+    m_doc->childrenChanged(m_node);
     return XmlNode(m_doc, copy);
 }
 
@@ -654,6 +741,14 @@ std::optional<XmlDocument> XmlDocument::parse(const QByteArray &utf8, const XmlP
         return std::nullopt;
     }
     return XmlDocument(std::make_shared<detail::XmlDocumentData>(doc));
+}
+
+std::optional<XmlDocument> XmlDocument::clone() const
+{
+    xmlDocPtr copy = xmlCopyDoc(d->doc, 1);
+    if (copy == nullptr)
+        return std::nullopt;
+    return XmlDocument(std::make_shared<detail::XmlDocumentData>(copy));
 }
 
 namespace {
@@ -904,9 +999,19 @@ XmlNode XmlDocument::documentElement() const
 
 QString XmlDocument::xml() const
 {
+    return DocumentTextFromUtf8(xmlUtf8());
+}
+
+QByteArray XmlDocument::xmlUtf8() const
+{
     // The declaration is written here rather than by libxml2, which would name the encoding:
     // the text travels as UTF-16, so naming UTF-8 would be wrong once it is stored.
-    return QStringLiteral("<?xml version=\"1.0\"?>\n") + DumpNodes(d->doc, d->doc->children, true);
+    return DumpNodesUtf8(d->doc, d->doc->children, true, "<?xml version=\"1.0\"?>\n");
+}
+
+QString DocumentTextFromUtf8(QByteArrayView utf8)
+{
+    return FromUtf8(utf8.data(), utf8.size());
 }
 
 // ---- ms:string-compare

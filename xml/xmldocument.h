@@ -9,6 +9,8 @@
 // "urn:schemas-microsoft-com:xslt" and `ms:string-compare` is available in every selection.
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -145,6 +147,10 @@ public:
                                                                const QList<QByteArray> &fields,
                                                                const XmlParseLimits &limits = {});
 
+    // A deep copy that shares nothing with this document: for a step that changes a
+    // document while another step still reads the original. Cheaper than parsing the text.
+    std::optional<XmlDocument> clone() const;
+
     XmlNode node() const;
     // The document as a node, so procedures that take a parent accept the document itself.
     operator XmlNode() const { return node(); }
@@ -152,6 +158,8 @@ public:
 
     // The document as text: `<?xml version="1.0"?>`, a line break, then the content.
     QString xml() const;
+    // The same text as UTF-8.
+    QByteArray xmlUtf8() const;
 
     XmlNode selectSingleNode(const QString &xpath) const { return node().selectSingleNode(xpath); }
     QList<XmlNode> selectNodes(const QString &xpath) const { return node().selectNodes(xpath); }
@@ -161,6 +169,10 @@ private:
     explicit XmlDocument(std::shared_ptr<detail::XmlDocumentData> d) : d(std::move(d)) {}
     std::shared_ptr<detail::XmlDocumentData> d;
 };
+
+// UTF-8 document text as a QString. Unlike QString::fromUtf8, a leading U+FEFF stays a
+// character of the text rather than being dropped as a byte order mark.
+QString DocumentTextFromUtf8(QByteArrayView utf8);
 
 // The `ms:string-compare` rule: -1, 0 or 1. Option "i" ignores case; otherwise strings that
 // differ only in case order lower case first, or upper case first with option "u". The

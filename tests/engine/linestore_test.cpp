@@ -130,3 +130,33 @@ TEST(LineStore, countersAndTableSizeOverflowInsteadOfWrapping)
     EXPECT_EQ(store.CountLines(), 32767);
     EXPECT_EQ(field(store, 32766, QStringLiteral("line")), QStringLiteral("32767"));
 }
+
+// Documents the tools write are kept as UTF-8 and read back as the same text; text the host
+// hands in is kept exactly as it came, even text UTF-8 cannot carry.
+TEST(LineText, keepsEveryTextAsItWasGiven)
+{
+    const QString text =
+        QStringLiteral("<?xml version=\"1.0\"?>\n<ItemData>K\u00e4the \U0001F600</ItemData>\n");
+    const LineText utf8 = LineText::fromUtf8(text.toUtf8());
+    const LineText given(text);
+    EXPECT_TRUE(utf8.isUtf8());
+    EXPECT_FALSE(given.isUtf8());
+    EXPECT_EQ(utf8.toString(), text);
+    EXPECT_TRUE(utf8 == given);
+    EXPECT_TRUE(utf8 == text);
+    EXPECT_FALSE(utf8 == LineText::fromUtf8("<ItemData/>"));
+    EXPECT_FALSE(LineText(QStringLiteral("a")) == QStringLiteral("b"));
+
+    QString lone = QStringLiteral("<a>x</a>");
+    lone[4] = QChar(0xD800); // a lone surrogate: no UTF-8 form
+    const LineText kept(lone);
+    EXPECT_EQ(kept.toString(), lone);
+
+    LineStore store;
+    ASSERT_TRUE(store.AddLine(1, 1, 1, QString(), lone, text, QStringLiteral("id")).ok());
+    store.record(0)->NewPriceCostXML = LineText::fromUtf8(QByteArray("<PriceCostData/>"));
+    EXPECT_EQ(field(store, 0, QStringLiteral("newitemxml")), lone);
+    EXPECT_EQ(field(store, 0, QStringLiteral("NewPriceCostXML")),
+              QStringLiteral("<PriceCostData/>"));
+    EXPECT_TRUE(LineText().toString().isNull());
+}

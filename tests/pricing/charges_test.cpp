@@ -199,3 +199,59 @@ TEST(CalculateCharges, computesTheAmountOfEachApplyingChargeByMethod)
         EXPECT_EQ(charges[i].Amount, Currency::fromScaled(cents[qsizetype(i)] * 100))
             << charges[i].ChargeCode.toStdString();
 }
+
+// A run over many lines shares one formula engine: created and initialised on the first
+// criterion, terminated with the session, while every criterion of every line still starts
+// from cleared variables and sees its own line.
+TEST(EvaluateChargeCriteria, aSessionSharesOneEngineAcrossLines)
+{
+    PricingHost host;
+    FormulaEngineRegistration formulas({{QStringLiteral("yes"), MakeBool(true)}});
+    auto charges = Load(
+        host, {Charge(1, 4, QStringLiteral("ALL"), QString(), 1, QStringLiteral("1")),
+               Charge(2, 4, QStringLiteral("YES"), QStringLiteral("yes"), 1, QStringLiteral("1"))});
+    const auto first = XmlDocument::parse(PriceCostText);
+    const auto second = XmlDocument::parse(
+        QString(PriceCostText)
+            .replace(QStringLiteral("<ProductID>2<"), QStringLiteral("<ProductID>7<")));
+    ASSERT_TRUE(first && second);
+    QStringList perLine;
+    {
+        FormulaEngineSession session(host.services());
+        for (const auto &[item, priceCost] :
+             {std::pair{QStringLiteral("<ItemData>1</ItemData>"), *first},
+              std::pair{QStringLiteral("<ItemData>2</ItemData>"), *second}}) {
+            AdditionalChargeList lineCharges = charges;
+            EvaluateChargeCriteria(lineCharges, item, priceCost, session);
+            EXPECT_TRUE(lineCharges[0].Applies && lineCharges[1].Applies);
+            perLine << priceCost.xml();
+        }
+        ASSERT_EQ(formulas.created().size(), 1u);
+        EXPECT_FALSE(
+            formulas.created().front()->calls().contains(QStringLiteral("PreTerminate()")));
+    }
+    QStringList expected{QStringLiteral("Initialize(SharedCodeLibrary)")};
+    for (int line = 0; line < 2; ++line)
+        expected << QStringLiteral("ResetVariables()")
+                 << QStringLiteral("SetVariable(ProductID, %1)").arg(line == 0 ? 2 : 7)
+                 << QStringLiteral("SetVariable(OptionXML, <ItemData>%1</ItemData>)").arg(line + 1)
+                 << QStringLiteral("SetVariable(PriceCostXML, ") + perLine[line] + QLatin1Char(')')
+                 << QStringLiteral("EvaluateExpression(yes)");
+    expected << QStringLiteral("PreTerminate()");
+    EXPECT_EQ(formulas.created().front()->calls(), expected);
+}
+
+// Without a criterion to check, no formula engine is created at all.
+TEST(EvaluateChargeCriteria, aSessionCreatesNoEngineForChargesWithoutCriteria)
+{
+    PricingHost host;
+    FormulaEngineRegistration formulas(QMap<QString, Variant>{});
+    auto charges =
+        Load(host, {Charge(1, 4, QStringLiteral("ALL"), QString(), 1, QStringLiteral("1"))});
+    const auto priceCost = XmlDocument::parse(PriceCostText);
+    ASSERT_TRUE(priceCost);
+    FormulaEngineSession session(host.services());
+    EvaluateChargeCriteria(charges, QString(), *priceCost, session);
+    EXPECT_TRUE(charges[0].Applies);
+    EXPECT_TRUE(formulas.created().empty());
+}

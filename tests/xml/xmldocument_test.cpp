@@ -372,3 +372,64 @@ TEST(XmlDocument, readElementFieldsAgreesWithTheSelection)
             << text.toStdString();
     }
 }
+
+// Children are found by name through an index once a parent with many children is asked
+// twice; every change to those children must show in the next lookup.
+TEST(xml_document_test, findsChildrenByNameThroughEveryChange)
+{
+    QString text = QStringLiteral("<PriceCostData>");
+    for (int i = 0; i < 40; ++i)
+        text += QStringLiteral("<F%1>%1</F%1>").arg(i);
+    text += QStringLiteral("<F7>second</F7><p:G xmlns:p=\"urn:x\">ns</p:G></PriceCostData>");
+    const auto doc = XmlDocument::parse(text);
+    ASSERT_TRUE(doc);
+    const XmlNode root = doc->documentElement();
+    const auto text_of = [&](const char *name) {
+        return root.firstChildElement(QString::fromLatin1(name)).text();
+    };
+    for (int round = 0; round < 2; ++round) { // the second round reads through the index
+        EXPECT_EQ(text_of("F0"), QStringLiteral("0"));
+        EXPECT_EQ(text_of("F7"), QStringLiteral("7")) << "the first of two";
+        EXPECT_EQ(text_of("F39"), QStringLiteral("39"));
+        EXPECT_EQ(text_of("p:G"), QStringLiteral("ns"));
+        EXPECT_TRUE(root.firstChildElement(QStringLiteral("G")).isNull());
+        EXPECT_TRUE(root.firstChildElement(QStringLiteral("Missing")).isNull());
+    }
+    // A new child is found; a second one of a name does not hide the first.
+    root.appendElement(QStringLiteral("New")).setText(QStringLiteral("n"));
+    root.appendElement(QStringLiteral("F0")).setText(QStringLiteral("late"));
+    EXPECT_EQ(text_of("New"), QStringLiteral("n"));
+    EXPECT_EQ(text_of("F0"), QStringLiteral("0"));
+    // Removing the first of two leaves the second.
+    ASSERT_TRUE(root.removeChild(root.firstChildElement(QStringLiteral("F7"))));
+    EXPECT_EQ(text_of("F7"), QStringLiteral("second"));
+    EXPECT_EQ(text_of("F8"), QStringLiteral("8"));
+    // A copy appended is found.
+    root.appendCopy(doc->documentElement().firstChildElement(QStringLiteral("F1")));
+    ASSERT_TRUE(root.removeChild(root.firstChildElement(QStringLiteral("F1"))));
+    EXPECT_EQ(text_of("F1"), QStringLiteral("1"));
+    // Text over the parent takes every child away.
+    root.setText(QStringLiteral("gone"));
+    EXPECT_TRUE(root.firstChildElement(QStringLiteral("F0")).isNull());
+    EXPECT_TRUE(root.firstChildElement(QStringLiteral("New")).isNull());
+    root.appendElement(QStringLiteral("F0")).setText(QStringLiteral("again"));
+    EXPECT_EQ(text_of("F0"), QStringLiteral("again"));
+}
+
+TEST(xml_document_test, aCloneSharesNothingAndSerialisesAsTheOriginal)
+{
+    const auto doc = XmlDocument::parse(
+        QStringLiteral("<ItemData><Name>K\u00e4the \U0001F600</Name></ItemData>"));
+    ASSERT_TRUE(doc);
+    const auto copy = doc->clone();
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->xml(), doc->xml());
+    EXPECT_EQ(copy->xmlUtf8(), doc->xml().toUtf8());
+    SetXMLValue(QStringLiteral("Name"), QStringLiteral("changed"), copy->documentElement());
+    EXPECT_EQ(GetXMLValue(QStringLiteral("Name"), doc->documentElement()),
+              QStringLiteral("K\u00e4the \U0001F600"));
+    EXPECT_EQ(GetXMLValue(QStringLiteral("Name"), copy->documentElement()),
+              QStringLiteral("changed"));
+    // A leading U+FEFF in UTF-8 is text, not a byte order mark to drop.
+    EXPECT_EQ(DocumentTextFromUtf8(QByteArray("\xEF\xBB\xBFx")), QStringLiteral("\uFEFFx"));
+}
