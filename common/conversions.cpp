@@ -211,6 +211,10 @@ QString LatinDigits(QString text)
 
 QString NumberToText(double value, const QLocale &locale)
 {
+    // Whole numbers are most of what documents hold (counts, flags, identifiers): without a
+    // sign, with Latin digits and no grouping, they read the same in every locale.
+    if (value >= 0 && value < 1e15 && value == std::trunc(value) && !std::signbit(value))
+        return QString::number(qint64(value));
     QLocale plain = locale;
     plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     // Fixed notation over the range printf's %g keeps fixed and a double's 15 sure digits span;

@@ -74,6 +74,7 @@ void HostServices::cacheReads()
 {
     m_reads = std::make_shared<QHash<QString, QString>>();
     m_documents = std::make_shared<QHash<QString, XmlDocument>>();
+    m_answers = std::make_shared<QHash<QString, Variant>>();
 }
 
 std::optional<XmlDocument> HostServices::cachedDocument(const QString &key,
@@ -127,6 +128,24 @@ Variant HostServices::common(QStringView member, VariantList args) const
     return latebound::CallQuietly(Walk(m_scl, {u"Common"}), member, args);
 }
 
+Variant HostServices::cachedCommon(QStringView member, VariantList args) const
+{
+    if (!m_answers)
+        return common(member, std::move(args));
+    QString key = member.toString();
+    for (const Variant &arg : args)
+        key +=
+            QLatin1Char('\x1f') + QString::number(arg.typeId()) + QLatin1Char(':') + arg.toString();
+    const auto it = m_answers->constFind(key);
+    if (it != m_answers->constEnd())
+        return *it;
+    const Variant answer = common(member, std::move(args));
+    // As with reads, a call that gave nothing is asked again.
+    if (!answer.isNull())
+        m_answers->insert(key, answer);
+    return answer;
+}
+
 QString HostServices::ExecuteSelect(const QString &sql) const
 {
     return cachedRead(QStringLiteral("Select:") + sql,
@@ -146,7 +165,7 @@ QString HostServices::GetFieldValue2(const XmlNode &record, const QString &field
 QString HostServices::GetFieldValue(const QString &recordsXml, const QString &columnName,
                                     const QString &defaultValue) const
 {
-    return Text(common(u"GetFieldValue", {recordsXml, columnName, defaultValue}));
+    return Text(cachedCommon(u"GetFieldValue", {recordsXml, columnName, defaultValue}));
 }
 
 QString HostServices::BuildString(const QString &templateText, const VariantList &values) const
@@ -158,56 +177,55 @@ QString HostServices::BuildString(const QString &templateText, const VariantList
 
 QString HostServices::GetProductNameFromID(qint32 productID) const
 {
-    return Text(common(u"GetProductNameFromID", {MakeInt32(productID)}));
+    return Text(cachedCommon(u"GetProductNameFromID", {MakeInt32(productID)}));
 }
 
 QString HostServices::GetProductFileFromID2(qint32 productID) const
 {
-    return Text(common(u"GetProductFileFromID2", {MakeInt32(productID)}));
+    return Text(cachedCommon(u"GetProductFileFromID2", {MakeInt32(productID)}));
 }
 
 qint32 HostServices::GetProductPriceSource(qint32 productID) const
 {
-    return Int32(common(u"GetProductPriceSource", {MakeInt32(productID)}));
+    return Int32(cachedCommon(u"GetProductPriceSource", {MakeInt32(productID)}));
 }
 
 qint32 HostServices::GetProductCostSource(qint32 productID) const
 {
-    return Int32(common(u"GetProductCostSource", {MakeInt32(productID)}));
+    return Int32(cachedCommon(u"GetProductCostSource", {MakeInt32(productID)}));
 }
 
 qint32 HostServices::GetProductPriceMarginSource(qint32 productID) const
 {
-    return Int32(common(u"GetProductPriceMarginSource", {MakeInt32(productID)}));
+    return Int32(cachedCommon(u"GetProductPriceMarginSource", {MakeInt32(productID)}));
 }
 
 QString HostServices::GetVendorIDFromProductID(qint32 productID) const
 {
-    return Text(common(u"GetVendorIDFromProductID", {MakeInt32(productID)}));
+    return Text(cachedCommon(u"GetVendorIDFromProductID", {MakeInt32(productID)}));
 }
 
 QString HostServices::GetVendorName(const QString &vendorID) const
 {
-    return Text(common(u"GetVendorName", {vendorID}));
+    return Text(cachedCommon(u"GetVendorName", {vendorID}));
 }
 
 std::optional<QString> HostServices::GetCompanyOption(const QString &section, const QString &key,
                                                       const QString &defaultValue) const
 {
-    // Kept with the run's reads: the company's options do not change during a run. The
-    // stored text starts with a mark so that an option set to the empty text is kept too.
+    // Through the run's answers: the company's options do not change during a run.
     const QString cacheKey =
-        QStringLiteral("Option:%1\x1f%2\x1f%3").arg(section, key, defaultValue);
-    if (m_reads) {
-        const auto it = m_reads->constFind(cacheKey);
-        if (it != m_reads->constEnd())
-            return it->mid(1);
+        QStringLiteral("Option\x1f%1\x1f%2\x1f%3").arg(section, key, defaultValue);
+    if (m_answers) {
+        const auto it = m_answers->constFind(cacheKey);
+        if (it != m_answers->constEnd())
+            return ToText(*it);
     }
     const std::optional<Variant> result = latebound::TryCall(
         Walk(m_scl, {u"Options"}), u"GetCompanyOption", {section, key, defaultValue});
     std::optional<QString> value = result ? ToText(*result) : std::nullopt;
-    if (value && m_reads)
-        m_reads->insert(cacheKey, QLatin1Char('=') + *value);
+    if (value && m_answers)
+        m_answers->insert(cacheKey, *result);
     return value;
 }
 

@@ -61,8 +61,9 @@ public:
     const DispatchPtr &object() const { return m_scl; }
 
     // From now on this object (and its copies) answers a repeated Database.ExecuteRead or
-    // Common.ExecuteSelect of the same statement from memory: for one change run, during
-    // which the company's settings do not change.
+    // Common.ExecuteSelect of the same statement from memory, and so the company options,
+    // product facts (file, name, sources, vendor) and record fields: for one change run,
+    // during which the company's settings do not change.
     void cacheReads();
     // Security: opaque values handed unchanged to the product engine.
     Variant SecuritySID() const;
@@ -112,12 +113,16 @@ public:
 
 private:
     Variant common(QStringView member, VariantList args) const;
+    // A Common member whose answer depends only on its arguments and the company's data,
+    // which do not change during a run: asked once per run while reads are cached.
+    Variant cachedCommon(QStringView member, VariantList args) const;
     QString cachedRead(const QString &key, const std::function<QString()> &read) const;
     std::optional<XmlDocument> cachedDocument(const QString &key,
                                               const std::function<QString()> &read) const;
     DispatchPtr m_scl;
     std::shared_ptr<QHash<QString, QString>> m_reads;         // while caching reads
     std::shared_ptr<QHash<QString, XmlDocument>> m_documents; // the same reads parsed
+    std::shared_ptr<QHash<QString, Variant>> m_answers;       // of cachedCommon
 };
 
 } // namespace zeltpc5

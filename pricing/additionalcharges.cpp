@@ -245,13 +245,20 @@ void LoadAdditionalCharges(AdditionalChargeList &charges, const HostServices &ho
     }
 }
 
-FormulaEngineSession::~FormulaEngineSession()
+ChargeSession::~ChargeSession()
 {
     if (m_engine)
         Call(m_engine, u"PreTerminate");
 }
 
-const DispatchPtr &FormulaEngineSession::engine()
+AdditionalChargeList ChargeSession::charges(SqlSession &session, const QLocale &locale)
+{
+    if (m_charges.empty() || m_charges.front().ID < 1)
+        LoadAdditionalCharges(m_charges, m_host, session, locale);
+    return m_charges;
+}
+
+const DispatchPtr &ChargeSession::engine()
 {
     if (!m_tried) {
         m_tried = true;
@@ -264,7 +271,7 @@ const DispatchPtr &FormulaEngineSession::engine()
 }
 
 void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
-                            const XmlDocument &priceCost, FormulaEngineSession &formula)
+                            const XmlDocument &priceCost, ChargeSession &chargeRun)
 {
     static const DispatchPtr NoEngine;
     DateBoundaries boundaries;
@@ -278,7 +285,7 @@ void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXm
             charge.Applies = false;
             continue;
         }
-        const DispatchPtr &engine = charge.Criteria.isEmpty() ? NoEngine : formula.engine();
+        const DispatchPtr &engine = charge.Criteria.isEmpty() ? NoEngine : chargeRun.engine();
         if (!productID && engine) {
             priceCostXml = priceCost.xml();
             productID = GetXMLLong(PriceCostData::ProductID,
@@ -291,8 +298,8 @@ void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXm
 void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
                             QString &priceCostXml, const HostServices &host)
 {
-    FormulaEngineSession formula(host);
-    const DispatchPtr engine = formula.engine();
+    ChargeSession chargeRun(host);
+    const DispatchPtr engine = chargeRun.engine();
 
     DateBoundaries boundaries;
     const double now = SerialFromDateTime(QDateTime::currentDateTime());

@@ -54,30 +54,35 @@ void LoadAdditionalCharges(AdditionalChargeList &charges, const HostServices &ho
 void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
                             QString &priceCostXml, const HostServices &host);
 
-// The formula engine the charge criteria of a run over many lines share: created and
-// initialised with the host on the first criterion to check, terminated when the session
-// ends. Every criterion still sets all its variables, so no line sees another's.
-class FormulaEngineSession
+// What the charges of a run over many lines share: the formula engine, created and
+// initialised with the host on the first criterion to check and terminated when the session
+// ends (every criterion still sets all its variables, so no line sees another's), and the
+// charge list as the first line read it, since the run's reads do not change.
+class ChargeSession
 {
 public:
-    explicit FormulaEngineSession(HostServices host) : m_host(std::move(host)) {}
-    ~FormulaEngineSession();
-    FormulaEngineSession(const FormulaEngineSession &) = delete;
-    FormulaEngineSession &operator=(const FormulaEngineSession &) = delete;
+    explicit ChargeSession(HostServices host) : m_host(std::move(host)) {}
+    ~ChargeSession();
+    ChargeSession(const ChargeSession &) = delete;
+    ChargeSession &operator=(const ChargeSession &) = delete;
 
     // Null when the formula engine cannot be created.
     const DispatchPtr &engine();
+    // The enabled charges as LoadAdditionalCharges gives them; a list without a charge is
+    // read again for the next line, as a failed read would be.
+    AdditionalChargeList charges(SqlSession &session, const QLocale &locale);
 
 private:
     HostServices m_host;
     bool m_tried = false;
     DispatchPtr m_engine;
+    AdditionalChargeList m_charges;
 };
 
 // As above with the session's engine, over a parsed price/cost document, which is serialised
 // for the engine once, when the first criterion needs it.
 void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
-                            const XmlDocument &priceCost, FormulaEngineSession &formula);
+                            const XmlDocument &priceCost, ChargeSession &chargeRun);
 
 // One record's criteria against one line: true for empty criteria; false when the formula
 // engine is missing or cannot evaluate the expression.

@@ -357,13 +357,13 @@ float RoundSingle(Currency value, qint16 decimals)
 void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const XmlNode &priceCost,
                         const HostServices &host, SqlSession &session, const QLocale &locale)
 {
-    FormulaEngineSession formula(host);
-    CalculatePriceCost(engine, itemXml, priceCost, host, session, formula, locale);
+    ChargeSession chargeRun(host);
+    CalculatePriceCost(engine, itemXml, priceCost, host, session, chargeRun, locale);
 }
 
 void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const XmlNode &priceCost,
-                        const HostServices &host, SqlSession &session,
-                        FormulaEngineSession &formula, const QLocale &locale)
+                        const HostServices &host, SqlSession &session, ChargeSession &chargeRun,
+                        const QLocale &locale)
 {
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
@@ -376,9 +376,8 @@ void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const Xml
     if (KnownSource(costSource))
         CostSteps(engine, costSource, steps);
 
-    AdditionalChargeList charges;
-    LoadAdditionalCharges(charges, host, session, locale);
-    EvaluateChargeCriteria(charges, itemXml, document, formula);
+    AdditionalChargeList charges = chargeRun.charges(session, locale);
+    EvaluateChargeCriteria(charges, itemXml, document, chargeRun);
     CalculateCostCharges(charges, document, locale);
     CostChargeSteps(charges, steps);
 

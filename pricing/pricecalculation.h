@@ -30,8 +30,8 @@ void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const Xml
                         const QLocale &locale = QLocale());
 // The same with the formula engine of a run over many lines.
 void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const XmlNode &priceCost,
-                        const HostServices &host, SqlSession &session,
-                        FormulaEngineSession &formula, const QLocale &locale = QLocale());
+                        const HostServices &host, SqlSession &session, ChargeSession &chargeRun,
+                        const QLocale &locale = QLocale());
 
 // The value rounded to that many decimals (0 to 4), halves away from zero.
 Currency RoundCurrency(Currency value, qint16 decimals);

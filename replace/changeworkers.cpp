@@ -51,7 +51,7 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
     SqlSession session = run.host.ZELTSQL();
     session.setSessionCachingEnabled(true);
     run.host.cacheReads();
-    FormulaEngineSession formula(run.host);
+    ChargeSession chargeRun(run.host);
     const UniqueIDIndex index(run.lines);
     for (const QString &id : ids) {
         if (!id.isEmpty()) {
@@ -59,7 +59,7 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
             // Searching the table line by line stops at a cancel request before reaching any
             // line but the first; the index keeps that outcome.
             if (found >= 0 && (found == 0 || !run.cancelRequested()))
-                processLine(found, session, formula);
+                processLine(found, session, chargeRun);
         }
         if (progress) {
             progress->advance();
@@ -139,11 +139,11 @@ std::optional<XmlDocument> readBack(ChangeRun &run, LineRecord &line, const XmlD
 // Re-prices the price/cost document for the given item (its text as the formula engine
 // receives it, and parsed); the result is the line's new price/cost.
 void reprice(ChangeRun &run, LineRecord &line, const QString &itemXml, const XmlNode &item,
-             XmlDocument &priceCost, SqlSession &session, FormulaEngineSession &formula)
+             XmlDocument &priceCost, SqlSession &session, ChargeSession &chargeRun)
 {
     LoadDiscounts(item, priceCost, run.host, session);
     ResolveDiscounts(priceCost, run.host);
-    CalculatePriceCost(run.engine, itemXml, priceCost, run.host, session, formula);
+    CalculatePriceCost(run.engine, itemXml, priceCost, run.host, session, chargeRun);
     line.NewPriceCostXML = LineText::fromUtf8(priceCost.xmlUtf8());
 }
 
@@ -164,9 +164,9 @@ XmlNode nodeOf(const std::optional<XmlDocument> &doc)
     return doc ? doc->node() : XmlNode();
 }
 
-void changeProductStyle(ChangeRun &run, int index, SqlSession &session,
-                        FormulaEngineSession &formula, qint32 vendorID, qint32 productID,
-                        const QString &style, const OptionChanges *changes)
+void changeProductStyle(ChangeRun &run, int index, SqlSession &session, ChargeSession &chargeRun,
+                        qint32 vendorID, qint32 productID, const QString &style,
+                        const OptionChanges *changes)
 {
     LineRecord &line = *run.lines.record(index);
     // The new product and style are taken only when the product can be processed: a line
@@ -194,7 +194,7 @@ void changeProductStyle(ChangeRun &run, int index, SqlSession &session,
         SetXMLValue(QStringLiteral("Style"), line.NewStyle, root());
         SetXMLInteger(QStringLiteral("BeforeDiscountCostOverride"), 0, root());
         SetXMLInteger(QStringLiteral("BeforeDiscountPriceOverride"), 0, root());
-        reprice(run, line, line.NewItemXML, nodeOf(item), *priceCost, session, formula);
+        reprice(run, line, line.NewItemXML, nodeOf(item), *priceCost, session, chargeRun);
     }
     DescribeLineChanges(run.lines, index, run.engine, run.host, *original, nodeOf(item),
                         nodeOf(priceCost));
@@ -208,7 +208,7 @@ void ChangeOptionValues(ChangeRun &run, const QString &optionNames, const QStrin
     const OptionChanges changes = splitChanges(optionNames, newOptionValues);
     runOverSelectedLines(
         run, uniqueIDsToChange, progress,
-        [&](int index, SqlSession &session, FormulaEngineSession &formula) {
+        [&](int index, SqlSession &session, ChargeSession &chargeRun) {
             LineRecord &line = *run.lines.record(index);
             const std::optional<XmlDocument> original = readableItem(run, index);
             if (!original || !openProduct(run, index, line.OriginalProductID))
@@ -222,7 +222,7 @@ void ChangeOptionValues(ChangeRun &run, const QString &optionNames, const QStrin
             const std::optional<XmlDocument> item = readBack(run, line, *original);
             std::optional<XmlDocument> priceCost = newPriceCost(line);
             if (priceCost)
-                reprice(run, line, line.NewItemXML, nodeOf(item), *priceCost, session, formula);
+                reprice(run, line, line.NewItemXML, nodeOf(item), *priceCost, session, chargeRun);
             DescribeLineChanges(run.lines, index, run.engine, run.host, *original, nodeOf(item),
                                 nodeOf(priceCost));
         });
@@ -232,8 +232,8 @@ void ChangeProductStyles(ChangeRun &run, qint32 vendorID, qint32 productID, cons
                          const QString &uniqueIDsToChange, Progress *progress)
 {
     runOverSelectedLines(run, uniqueIDsToChange, progress,
-                         [&](int index, SqlSession &session, FormulaEngineSession &formula) {
-                             changeProductStyle(run, index, session, formula, vendorID, productID,
+                         [&](int index, SqlSession &session, ChargeSession &chargeRun) {
+                             changeProductStyle(run, index, session, chargeRun, vendorID, productID,
                                                 style, nullptr);
                          });
 }
@@ -245,8 +245,8 @@ void ChangeProductStylesAndOptions(ChangeRun &run, qint32 vendorID, qint32 produ
 {
     const OptionChanges changes = splitChanges(optionNames, newOptionValues);
     runOverSelectedLines(run, uniqueIDsToChange, progress,
-                         [&](int index, SqlSession &session, FormulaEngineSession &formula) {
-                             changeProductStyle(run, index, session, formula, vendorID, productID,
+                         [&](int index, SqlSession &session, ChargeSession &chargeRun) {
+                             changeProductStyle(run, index, session, chargeRun, vendorID, productID,
                                                 style, &changes);
                          });
 }
@@ -256,7 +256,7 @@ void ChangeDiscounts(ChangeRun &run, qint16 whatToChange, const QString &newValu
 {
     runOverSelectedLines(
         run, uniqueIDsToChange, progress,
-        [&](int index, SqlSession &session, FormulaEngineSession &formula) {
+        [&](int index, SqlSession &session, ChargeSession &chargeRun) {
             LineRecord &line = *run.lines.record(index);
             const std::optional<XmlDocument> original = readableItem(run, index);
             if (!original || !openProduct(run, index, line.OriginalProductID))
@@ -291,7 +291,7 @@ void ChangeDiscounts(ChangeRun &run, qint16 whatToChange, const QString &newValu
             if (!priceCost)
                 priceCost = newPriceCost(line);
             if (priceCost)
-                reprice(run, line, line.OriginalItemXML, *original, *priceCost, session, formula);
+                reprice(run, line, line.OriginalItemXML, *original, *priceCost, session, chargeRun);
             // The item is not changed here: the new one is the original unless an earlier run
             // of this engine changed it.
             const bool itemChanged = line.NewItemXML != line.OriginalItemXML;

@@ -70,6 +70,17 @@ TEST(ConversionsTest, NumberToTextIsShortestWithoutGroupingOrExponent)
     EXPECT_EQ(NumberToText(0.1 + 0.2, us), "0.30000000000000004");
     EXPECT_EQ(NumberToText(1e14, us), "100000000000000");
     EXPECT_EQ(NumberToText(0.0001, de), "0,0001");
+    // Whole numbers read alike in every locale, except for the sign.
+    const QLocale ar(QLocale::Arabic, QLocale::Egypt);
+    const QLocale hi(QLocale::Hindi, QLocale::India);
+    for (const QLocale &locale : {us, de, ar, hi, QLocale::c()}) {
+        EXPECT_EQ(NumberToText(0, locale), "0");
+        EXPECT_EQ(NumberToText(1234567, locale), "1234567");
+        EXPECT_EQ(NumberToText(999999999999999.0, locale), "999999999999999");
+        EXPECT_EQ(ParseNumber(NumberToText(-12, locale), locale), -12);
+        EXPECT_EQ(ParseNumber(NumberToText(-0.0, locale), locale), 0);
+    }
+    EXPECT_EQ(NumberToText(1e15, us), "1E+15"); // past the whole numbers written plainly
 }
 
 TEST(ConversionsTest, FormatMaskRoundsHalvesAwayOnTheDecimalValue)

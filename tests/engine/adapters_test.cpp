@@ -244,3 +244,36 @@ TEST(HostServices, aRunReadsEachStatementOnce)
     host.ExecuteSelect(QStringLiteral("SELECT b"));
     EXPECT_EQ(fake.common->calls().size(), 4);
 }
+
+// During a run the product facts, record fields and company options are asked once per
+// question; a question the host could not answer is asked again.
+TEST(HostServices, aRunAsksEachProductFactOnce)
+{
+    FakeHost fake;
+    int sources = 0;
+    fake.common->on(QStringLiteral("GetProductCostSource"), [&](VariantList &args) {
+        ++sources;
+        return ToInt32(args[0]).value_or(0) == 3 ? Variant() : MakeInt32(2);
+    });
+    fake.common->on(QStringLiteral("GetFieldValue"), [&](VariantList &args) {
+        return Variant(ToText(args[1]).value_or(QString()));
+    });
+    HostServices host(fake.scl);
+    EXPECT_EQ(host.GetProductCostSource(1), 2);
+    EXPECT_EQ(host.GetProductCostSource(1), 2);
+    EXPECT_EQ(sources, 2) << "without a run every call goes to the host";
+
+    host.cacheReads();
+    sources = 0;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(host.GetProductCostSource(1), 2);
+        EXPECT_EQ(host.GetProductCostSource(2), 2);
+        EXPECT_EQ(host.GetProductCostSource(3), 0);
+    }
+    EXPECT_EQ(sources, 2 + 3);
+    // Arguments of other types or values are other questions.
+    EXPECT_EQ(host.GetFieldValue(QStringLiteral("<R/>"), QStringLiteral("A"), QStringLiteral("0")),
+              QStringLiteral("A"));
+    EXPECT_EQ(host.GetFieldValue(QStringLiteral("<R/>"), QStringLiteral("B"), QStringLiteral("0")),
+              QStringLiteral("B"));
+}

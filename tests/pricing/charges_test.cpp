@@ -217,7 +217,7 @@ TEST(EvaluateChargeCriteria, aSessionSharesOneEngineAcrossLines)
     ASSERT_TRUE(first && second);
     QStringList perLine;
     {
-        FormulaEngineSession session(host.services());
+        ChargeSession session(host.services());
         for (const auto &[item, priceCost] :
              {std::pair{QStringLiteral("<ItemData>1</ItemData>"), *first},
               std::pair{QStringLiteral("<ItemData>2</ItemData>"), *second}}) {
@@ -250,7 +250,7 @@ TEST(EvaluateChargeCriteria, aSessionCreatesNoEngineForChargesWithoutCriteria)
         Load(host, {Charge(1, 4, QStringLiteral("ALL"), QString(), 1, QStringLiteral("1"))});
     const auto priceCost = XmlDocument::parse(PriceCostText);
     ASSERT_TRUE(priceCost);
-    FormulaEngineSession session(host.services());
+    ChargeSession session(host.services());
     EvaluateChargeCriteria(charges, QString(), *priceCost, session);
     EXPECT_TRUE(charges[0].Applies);
     EXPECT_TRUE(formulas.created().empty());
