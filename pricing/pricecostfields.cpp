@@ -137,14 +137,30 @@ std::optional<XmlDocument> LoadPriceCostXML(const QString &priceCostXml)
     return LoadXMLDocument(priceCostXml);
 }
 
-float ReadUnitPrice(const QString &priceCostXml, const QLocale &locale)
+namespace {
+
+float UnitPriceFromText(const std::optional<QString> &text, const QLocale &locale)
 {
-    const std::optional<QString> text =
-        XmlDocument::readRootChildText(priceCostXml, "PriceCostData", "UnitPrice");
     if (!text)
         return 0.0f;
     const std::optional<double> number = ParseNumber(DecodeLineBreaks(*text), locale);
     return number ? ToSingle(*number).value_or(0.0f) : 0.0f;
+}
+
+} // namespace
+
+float ReadUnitPrice(const QString &priceCostXml, const QLocale &locale)
+{
+    return UnitPriceFromText(
+        XmlDocument::readRootChildText(priceCostXml, "PriceCostData", "UnitPrice"), locale);
+}
+
+float ReadUnitPrice(const LineText &priceCostXml, const QLocale &locale)
+{
+    if (!priceCostXml.isUtf8())
+        return ReadUnitPrice(priceCostXml.text(), locale);
+    return UnitPriceFromText(
+        XmlDocument::readRootChildText(priceCostXml.utf8(), "PriceCostData", "UnitPrice"), locale);
 }
 
 QString GetPriceCostValue(const QString &fieldName, const QString &priceCostXml)

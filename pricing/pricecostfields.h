@@ -2,6 +2,7 @@
 // each is read and written as, and the procedures that open it and read or write one field.
 #pragma once
 
+#include "engine/linestore.h"
 #include "xml/xmldocument.h"
 
 #include <QLatin1StringView>
@@ -144,6 +145,8 @@ std::optional<XmlDocument> LoadPriceCostXML(const QString &priceCostXml);
 // parse or has no numeric `UnitPrice`. Read without building the document, for lists that
 // show thousands of lines.
 float ReadUnitPrice(const QString &priceCostXml, const QLocale &locale = QLocale());
+// The same over a document as the line store keeps it.
+float ReadUnitPrice(const LineText &priceCostXml, const QLocale &locale = QLocale());
 // The text of the named child of `PriceCostData` (line breaks decoded); empty when missing or
 // when the text does not parse. The name is a child name, never an expression.
 QString GetPriceCostValue(const QString &fieldName, const QString &priceCostXml);

@@ -796,15 +796,9 @@ void ScanCharacters(void *ctx, const xmlChar *text, int length)
 }
 
 // Runs the scan over the text; false when parse() would refuse the text.
-bool RunScan(const QString &text, const XmlParseLimits &limits, ElementScan &scan)
+bool RunScan(const QByteArray &utf8, const XmlParseLimits &limits, ElementScan &scan)
 {
-    // The same refusals as parse(), so that a list shows what the full reading would. One
-    // pass both converts and finds lone surrogates.
-    if (text.isEmpty() || text.size() > limits.maxBytes)
-        return false;
-    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
-    const QByteArray utf8 = encoder.encode(text);
-    if (encoder.hasError() || utf8.size() > limits.maxBytes || utf8.size() > INT_MAX)
+    if (utf8.isEmpty() || utf8.size() > limits.maxBytes || utf8.size() > INT_MAX)
         return false;
     // A NUL is never part of a document; without one, UTF-8 bytes cannot pass for any other
     // encoding, so the parser may read them as they are instead of converting them.
@@ -844,6 +838,17 @@ bool RunScan(const QString &text, const XmlParseLimits &limits, ElementScan &sca
     ctxt->myDoc = nullptr;
     ctxt->_private = nullptr;
     return accepted;
+}
+
+bool RunScan(const QString &text, const XmlParseLimits &limits, ElementScan &scan)
+{
+    // The same refusals as parse(), so that a list shows what the full reading would. One
+    // pass both converts and finds lone surrogates.
+    if (text.isEmpty() || text.size() > limits.maxBytes)
+        return false;
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    const QByteArray utf8 = encoder.encode(text);
+    return !encoder.hasError() && RunScan(utf8, limits, scan);
 }
 
 // The first child of that name under the root of that name.
@@ -970,6 +975,16 @@ std::optional<QString> XmlDocument::readRootChildText(const QString &text, const
 {
     RootChildScan scan(rootName, childName);
     if (!RunScan(text, limits, scan))
+        return std::nullopt;
+    return scan.text();
+}
+
+std::optional<QString> XmlDocument::readRootChildText(const QByteArray &utf8, const char *rootName,
+                                                      const char *childName,
+                                                      const XmlParseLimits &limits)
+{
+    RootChildScan scan(rootName, childName);
+    if (!RunScan(utf8, limits, scan))
         return std::nullopt;
     return scan.text();
 }

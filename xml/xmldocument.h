@@ -138,6 +138,10 @@ public:
     static std::optional<QString> readRootChildText(const QString &text, const char *rootName,
                                                     const char *childName,
                                                     const XmlParseLimits &limits = {});
+    // The same over UTF-8 text.
+    static std::optional<QString> readRootChildText(const QByteArray &utf8, const char *rootName,
+                                                    const char *childName,
+                                                    const XmlParseLimits &limits = {});
     // For every element that "//" followed by the path selects (names without namespace, in
     // document order), the texts of its first child element of each field name ("" when it
     // has none), again without building the document. Nothing when parse() would refuse the

@@ -333,6 +333,9 @@ TEST(XmlDocument, readRootChildTextAgreesWithTheFullReading)
         }
         EXPECT_EQ(XmlDocument::readRootChildText(text, "PriceCostData", "UnitPrice"), expected)
             << text.toStdString();
+        EXPECT_EQ(XmlDocument::readRootChildText(text.toUtf8(), "PriceCostData", "UnitPrice"),
+                  expected)
+            << "as UTF-8: " << text.toStdString();
     }
 }
 
