@@ -3,6 +3,7 @@
 #include "host/helpers/registration.h"
 #include "host/services/recordsxml.h"
 #include "host/services/sharedcodelibrary.h"
+#include "host/services/strictxml.h"
 
 #include <zeltpc5/classregistry.h>
 
@@ -12,7 +13,6 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <QXmlStreamReader>
 
 namespace zeltpc5::host::app {
 
@@ -160,17 +160,9 @@ QString PlainText(const QString &markup)
 
 QString UnwritableReason(const QuoteLine &changed)
 {
-    const auto readable = [](const QString &xml) {
-        if (xml.trimmed().isEmpty())
-            return false;
-        QXmlStreamReader reader(xml);
-        while (!reader.atEnd())
-            reader.readNext();
-        return !reader.hasError();
-    };
-    if (!readable(changed.itemXML))
+    if (!IsWellFormedXml(changed.itemXML))
         return QStringLiteral("its new item document is empty or cannot be read");
-    if (!readable(changed.priceCostXML))
+    if (!IsWellFormedXml(changed.priceCostXML))
         return QStringLiteral("its new price/cost document is empty or cannot be read");
     return {};
 }

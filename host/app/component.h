@@ -45,7 +45,10 @@ QString JoinLoadedUniqueIDs(const std::vector<QuoteLine> &loaded, const QStringL
 QString PlainText(const QString &markup);
 
 // Why a changed line's new documents must not be written over the line (an empty or
-// unreadable item or price/cost document); empty when they may.
+// unreadable item or price/cost document); empty when they may. A document is readable when
+// every reader of the line's documents takes it whole: the component's parser and the host's
+// own (see IsWellFormedXml). So a document type declaration is refused too, as the component
+// refuses it when the line is next loaded.
 QString UnwritableReason(const QuoteLine &changed);
 
 // The unit price stored in a price/cost document, as text; empty when there is none.
