@@ -172,4 +172,35 @@ QString UnitPriceOf(const QString &priceCostXml)
     return RecordField(priceCostXml, QStringLiteral("UnitPrice")).value_or(QString());
 }
 
+UniqueIDSet::UniqueIDSet(const QStringList &ids)
+{
+    m_folded.reserve(ids.size());
+    for (const QString &id : ids)
+        m_folded.insert(id.toCaseFolded());
+}
+
+bool UniqueIDSet::contains(const QString &id) const
+{
+    return m_folded.contains(id.toCaseFolded());
+}
+
+std::vector<QuoteLine> LinesAsRead(const std::vector<QuoteLine> &read,
+                                   const std::vector<QuoteLine> &changed)
+{
+    QHash<QString, const QuoteLine *> byID;
+    byID.reserve(qsizetype(read.size()));
+    for (const QuoteLine &l : read) {
+        QString folded = l.uniqueID.toCaseFolded();
+        if (!byID.contains(folded))
+            byID.insert(std::move(folded), &l);
+    }
+    std::vector<QuoteLine> before;
+    before.reserve(changed.size());
+    for (const QuoteLine &l : changed) {
+        if (const auto it = byID.constFind(l.uniqueID.toCaseFolded()); it != byID.cend())
+            before.push_back(**it);
+    }
+    return before;
+}
+
 } // namespace zeltpc5::host::app

@@ -1,5 +1,5 @@
 // What the host decides about the lines a tool gives back: which documents may be written
-// over a line, and what they hold.
+// over a line, which lines a selection names, which line as read a changed line replaces.
 #include "host/app/component.h"
 
 #include <gtest/gtest.h>
@@ -79,4 +79,44 @@ TEST(UnitPriceOf, shouldReadTheUnitPriceOfWholeAndOfBrokenDocuments)
                                          "<UnitPrice>1</UnitPrice></PriceCostData>")),
               QString());
     EXPECT_EQ(UnitPriceOf(QString()), QString());
+}
+
+TEST(UniqueIDSet, shouldMatchWholeIdentifiersIgnoringCase)
+{
+    const QStringList list{QStringLiteral("{AB-12}"), QStringLiteral("\u00c4rger-\u01c5"),
+                           QStringLiteral("\u03a3\u03c3"), QStringLiteral("k-1")};
+    const UniqueIDSet ids(list);
+    EXPECT_TRUE(ids.contains(QStringLiteral("{AB-12}")));
+    EXPECT_TRUE(ids.contains(QStringLiteral("{ab-12}")));
+    EXPECT_TRUE(ids.contains(QStringLiteral("\u00e4RGER-\u01c6")));
+    EXPECT_TRUE(ids.contains(QStringLiteral("\u03c3\u03c2"))) << "final sigma folds to sigma";
+    EXPECT_FALSE(ids.contains(QStringLiteral("{AB-1}")));
+    EXPECT_FALSE(ids.contains(QStringLiteral("{AB-12} ")));
+    EXPECT_FALSE(ids.contains(QString()));
+    // The same answers as the comparison the host used before, one identifier at a time.
+    for (const QString &probe : {QStringLiteral("{aB-12}"), QStringLiteral("\u00e4rger-\u01c4"),
+                                 QStringLiteral("\u03c3\u03a3"), QStringLiteral("\u212a-1"),
+                                 QStringLiteral("K-1"), QStringLiteral("k")}) {
+        SCOPED_TRACE(probe.toStdString());
+        EXPECT_EQ(ids.contains(probe), list.contains(probe, Qt::CaseInsensitive));
+    }
+}
+
+TEST(LinesAsRead, shouldPairEachChangedLineWithTheFirstLineReadUnderItsIdentifier)
+{
+    std::vector<QuoteLine> read{Line(QStringLiteral("{A}")), Line(QStringLiteral("{B}")),
+                                Line(QStringLiteral("{b}")), Line(QStringLiteral("{C}"))};
+    read[0].line = 1;
+    read[1].line = 2;
+    read[2].line = 3;
+    read[3].line = 4;
+    const std::vector<QuoteLine> changed{Line(QStringLiteral("{c}")), Line(QStringLiteral("{X}")),
+                                         Line(QStringLiteral("{B}")), Line(QStringLiteral("{a}"))};
+    const std::vector<QuoteLine> before = LinesAsRead(read, changed);
+    ASSERT_EQ(before.size(), 3u);
+    EXPECT_EQ(before[0].line, 4);
+    EXPECT_EQ(before[1].line, 2);
+    EXPECT_EQ(before[2].line, 1);
+    EXPECT_TRUE(LinesAsRead(read, {}).empty());
+    EXPECT_TRUE(LinesAsRead({}, changed).empty());
 }
