@@ -276,7 +276,7 @@ bool ProductEngine::UseProductFile(const QString &reference, bool startOver)
         const QString path = ResolveProductReference(reference, m_productFolder);
         product = m_byPath.value(path);
         if (!product && !path.isEmpty()) {
-            ProductFileResult loaded = LoadProductFile(path);
+            ProductFileResult loaded = LoadProductFileShared(path);
             if (!loaded.product) {
                 m_lastError = loaded.error;
             } else {
