@@ -263,7 +263,7 @@ std::optional<DispId> ProductEngine::GetIDOfName(QStringView name) const
     if (size_t(name.size()) >= byLength.size())
         return std::nullopt;
     for (const auto &[memberName, id] : byLength[size_t(name.size())]) {
-        if (name.compare(memberName, Qt::CaseInsensitive) == 0)
+        if (SameNameIgnoringCase(name, memberName))
             return id;
     }
     return std::nullopt;

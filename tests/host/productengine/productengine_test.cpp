@@ -461,6 +461,32 @@ TEST_F(ProductEngineTest, badCallsAreAnsweredWithoutHarm)
               Error::SubscriptOutOfRange);
 }
 
+// Members and option fields are found by name in any letter case, as late-bound names are.
+TEST_F(ProductEngineTest, membersAndFieldsAreFoundIgnoringCase)
+{
+    ASSERT_TRUE(open(QStringLiteral("roller-shade.xml"), QStringLiteral("Standard")));
+    const qint32 count = ToInt32(Call(engine, u"GetOptionCount").value).value_or(-1);
+    EXPECT_GT(count, 0);
+    EXPECT_EQ(ToInt32(Call(engine, u"getoptioncount").value), count);
+    EXPECT_EQ(ToInt32(Call(engine, u"GETOPTIONCOUNT").value), count);
+    EXPECT_FALSE(Call(engine, u"GetOptionCounts").ok());
+    EXPECT_FALSE(Call(engine, u"GetOptionCoun").ok());
+    EXPECT_EQ(option(QStringLiteral("Width"), QStringLiteral("isDIMENSION")), MakeInt32(1));
+    EXPECT_EQ(option(QStringLiteral("Width"), QStringLiteral("Formattedvalue")),
+              option(QStringLiteral("Width"), QStringLiteral("FormattedValue")));
+
+    // Unicode folding meets ASCII: the answers are QString's case-insensitive comparison.
+    for (const auto &[a, b] :
+         {std::pair<QString, QString>{QStringLiteral("\u212Aey"), QStringLiteral("KEY")},
+          {QStringLiteral("\u017Fize"), QStringLiteral("SIZE")},
+          {QStringLiteral("\u00C9t\u00E9"), QStringLiteral("\u00E9T\u00C9")},
+          {QStringLiteral("Name"), QStringLiteral("Nam\u00E9")},
+          {QStringLiteral("Name"), QStringLiteral("Names")}}) {
+        SCOPED_TRACE(a.toStdString() + " / " + b.toStdString());
+        EXPECT_EQ(host::SameNameIgnoringCase(a, b), a.compare(b, Qt::CaseInsensitive) == 0);
+    }
+}
+
 TEST_F(ProductEngineTest, anUnknownStyleIsAnErrorThatProcessingKeeps)
 {
     ASSERT_TRUE(use(QDir(ProductFolder).filePath(QStringLiteral("roller-shade.xml"))));
