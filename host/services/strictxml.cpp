@@ -48,15 +48,17 @@ bool HasOnlyXmlCharacters(QStringView text)
     const qsizetype size = text.size();
     constexpr qsizetype Block = 64;
     qsizetype i = 0;
-    while (i < size) {
-        const qsizetype blockEnd = std::min(size, i + Block);
-        bool plain = true;
-        for (qsizetype k = i; k < blockEnd; ++k)
-            plain &= char16_t(units[k] - 0x20) < char16_t(0xD800 - 0x20);
-        if (plain) {
-            i = blockEnd;
-            continue;
+    for (;;) {
+        for (; i + Block <= size; i += Block) {
+            unsigned other = 0;
+            for (qsizetype k = 0; k < Block; ++k)
+                other |= unsigned(char16_t(units[i + k] - 0x20) >= char16_t(0xD800 - 0x20));
+            if (other)
+                break;
         }
+        if (i >= size)
+            return true;
+        const qsizetype blockEnd = std::min(size, i + Block);
         for (; i < blockEnd; ++i) {
             const char16_t c = units[i];
             if (c >= 0x20 && c < 0xD800)
@@ -77,7 +79,6 @@ bool HasOnlyXmlCharacters(QStringView text)
                 return false;
         }
     }
-    return true;
 }
 
 // The names of XML 1.0 (fifth edition), which libxml2 follows.

@@ -142,6 +142,8 @@ TEST(StrictXml, shouldTakeWhatEveryReaderReadsWhole)
         QStringLiteral("<\u00e9l\u00e8ve \u00e9=\"1\"/>"),
         QStringLiteral("<a>]]&gt; > ]] ]></a>"),
         Nested(257),
+        // A surrogate pair across the 64-unit blocks the character check goes by.
+        QStringLiteral("<a>%1\U0001F600</a>").arg(QString(60, u'x')),
         QStringLiteral("<a %1='1'/>").arg(QString(4096, u'n')),
     };
     for (const QString &text : taken) {
@@ -177,6 +179,8 @@ TEST(StrictXml, shouldRefuseWhatAnyReaderRefuses)
         {"document type naming a file",
          QStringLiteral("<!DOCTYPE a SYSTEM 'file:///etc/passwd'><a/>")},
         {"control character", WithChar("<a>", 0x1, "</a>")},
+        {"control character after many plain ones",
+         QStringLiteral("<a>%1").arg(QString(200, u'x')) + QChar(0x1F) + QStringLiteral("</a>")},
         {"NUL after the root", WithChar("<a/>", 0x0, "")},
         {"U+FFFE", WithChar("<a>", 0xFFFE, "</a>")},
         {"lone surrogate", WithChar("<a>", 0xD800, "</a>")},
