@@ -189,15 +189,16 @@ std::vector<QuoteLine> report(CommandContext &c, const Session &s, const Dispatc
         const QString line = field("line");
         const QString quantity = field("quantity");
         const QString originalProductID = field("originalproductid");
-        const QString newProductID = field("newproductid");
         const QString originalStyle = field("originalstyle");
-        const QString newStyle = priceChange ? field("newstyle") : QString();
         const QString originalPriceCost = field("originalpricecostxml");
-        const QString newPriceCost = field("newpricecostxml");
         const QString oldProduct = productName(originalProductID);
-        const QString newProduct = productName(newProductID);
         const QString oldPrice = UnitPriceOf(originalPriceCost);
-        const QString newPrice = UnitPriceOf(newPriceCost);
+        // What the line became matters only to a change (a review changes nothing).
+        const QString newProductID = priceChange ? field("newproductid") : QString();
+        const QString newStyle = priceChange ? field("newstyle") : QString();
+        const QString newPriceCost = priceChange ? field("newpricecostxml") : QString();
+        const QString newProduct = priceChange ? productName(newProductID) : QString();
+        const QString newPrice = priceChange ? UnitPriceOf(newPriceCost) : QString();
 
         if (json) {
             QJsonObject o{{QStringLiteral("line"), line.toInt()},
