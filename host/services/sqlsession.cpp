@@ -196,10 +196,16 @@ void RunCache::insert(const QString &key, const std::optional<QVariant> &value)
 QString RunCache::Key(const QString &sql, const QVariantList &values)
 {
     // Each value with its type and length, so that no two lists of values share a key.
-    QString key = sql;
+    QString key;
+    key.reserve(sql.size() + 32 * values.size());
+    key += sql;
     for (const QVariant &v : values) {
         const QString text = v.toString();
-        key += QStringLiteral("\n%1:%2:").arg(v.typeId()).arg(text.size());
+        key += u'\n';
+        key += QString::number(v.typeId());
+        key += u':';
+        key += QString::number(text.size());
+        key += u':';
         key += text;
     }
     return key;
