@@ -2,9 +2,15 @@
 // discount query of one pricing level, late-bound through ExecuteRead, answered by the
 // database the first time and from the session's cache on a repeat. On SQLite and on
 // PostgreSQL over its local socket (ZELTPC5_TEST_PG, or a throwaway cluster).
+// Then the host's other work for each line of a change: the service object's look-ups within
+// a run, and the reading of a line's documents (the check before they are written, the unit
+// price of the report).
 #include "host/database/database.h"
+#include "host/database/quotestore.h"
 #include "host/database/seed.h"
+#include "host/services/recordsxml.h"
 #include "host/services/sharedcodelibrary.h"
+#include "host/services/strictxml.h"
 #include "support/testdatabase.h"
 
 #include <zeltpc5/dispatch.h>
@@ -110,5 +116,76 @@ void ExecuteReadCachedWithText(benchmark::State &state)
     }
 }
 BENCHMARK(ExecuteReadCachedWithText);
+
+// The look-ups a change makes for every line (product sources, company options), with no run
+// under way and within a run, where repeats are answered from memory.
+void ServiceLookUps(benchmark::State &state, bool withinRun)
+{
+    Company *company = TheCompany(state, Backend::SQLite);
+    if (!company)
+        return;
+    const DispatchPtr run = company->session(withinRun);
+    const DispatchPtr common = ToObject(Get(company->scl, u"Common").value).value_or(DispatchPtr());
+    const DispatchPtr options =
+        ToObject(Get(company->scl, u"Options").value).value_or(DispatchPtr());
+    for (auto _ : state) {
+        Variant cost = Call(common, u"GetProductCostSource", {MakeInt32(2)}).value;
+        Variant vendor = Call(common, u"GetVendorIDFromProductID", {MakeInt32(2)}).value;
+        Variant option =
+            Call(options, u"GetCompanyOption",
+                 {QStringLiteral("OrderEntry"), QStringLiteral("OptionDelimiter"), QString()})
+                .value;
+        benchmark::DoNotOptimize(cost);
+        benchmark::DoNotOptimize(vendor);
+        benchmark::DoNotOptimize(option);
+    }
+    Call(run, u"PreTerminate");
+}
+BENCHMARK_CAPTURE(ServiceLookUps, NoRun, false);
+BENCHMARK_CAPTURE(ServiceLookUps, WithinARun, true);
+
+// The demo quote's documents, as the lines of a change hand them over.
+std::vector<QuoteLine> DemoLines(benchmark::State &state)
+{
+    Company *company = TheCompany(state, Backend::SQLite);
+    if (!company)
+        return {};
+    QuoteStore store(*company->db);
+    const auto quote = store.quote(QStringLiteral("Q-1001"));
+    return quote ? store.lines(quote->id) : std::vector<QuoteLine>();
+}
+
+// The check of a changed line's two documents before they are written.
+void CheckLineDocuments(benchmark::State &state)
+{
+    const std::vector<QuoteLine> lines = DemoLines(state);
+    if (lines.empty())
+        return state.SkipWithError("no demo lines");
+    std::size_t i = 0;
+    qint64 characters = 0;
+    for (auto _ : state) {
+        const QuoteLine &l = lines[i++ % lines.size()];
+        bool readable = IsWellFormedXml(l.itemXML) && IsWellFormedXml(l.priceCostXML);
+        benchmark::DoNotOptimize(readable);
+        characters += l.itemXML.size() + l.priceCostXML.size();
+    }
+    state.SetBytesProcessed(characters * 2);
+}
+BENCHMARK(CheckLineDocuments);
+
+// The unit price the report reads from a line's price/cost document.
+void UnitPriceOfALine(benchmark::State &state)
+{
+    const std::vector<QuoteLine> lines = DemoLines(state);
+    if (lines.empty())
+        return state.SkipWithError("no demo lines");
+    std::size_t i = 0;
+    for (auto _ : state) {
+        auto price =
+            RecordField(lines[i++ % lines.size()].priceCostXML, QStringLiteral("UnitPrice"));
+        benchmark::DoNotOptimize(price);
+    }
+}
+BENCHMARK(UnitPriceOfALine);
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "host/helpers/registration.h"
 #include "host/services/recordsxml.h"
 #include "host/services/sharedcodelibrary.h"
+#include "host/services/strictxml.h"
 
 #include <zeltpc5/classregistry.h>
 
@@ -12,7 +13,6 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <QXmlStreamReader>
 
 namespace zeltpc5::host::app {
 
@@ -160,17 +160,9 @@ QString PlainText(const QString &markup)
 
 QString UnwritableReason(const QuoteLine &changed)
 {
-    const auto readable = [](const QString &xml) {
-        if (xml.trimmed().isEmpty())
-            return false;
-        QXmlStreamReader reader(xml);
-        while (!reader.atEnd())
-            reader.readNext();
-        return !reader.hasError();
-    };
-    if (!readable(changed.itemXML))
+    if (!IsWellFormedXml(changed.itemXML))
         return QStringLiteral("its new item document is empty or cannot be read");
-    if (!readable(changed.priceCostXML))
+    if (!IsWellFormedXml(changed.priceCostXML))
         return QStringLiteral("its new price/cost document is empty or cannot be read");
     return {};
 }
@@ -178,6 +170,37 @@ QString UnwritableReason(const QuoteLine &changed)
 QString UnitPriceOf(const QString &priceCostXml)
 {
     return RecordField(priceCostXml, QStringLiteral("UnitPrice")).value_or(QString());
+}
+
+UniqueIDSet::UniqueIDSet(const QStringList &ids)
+{
+    m_folded.reserve(ids.size());
+    for (const QString &id : ids)
+        m_folded.insert(id.toCaseFolded());
+}
+
+bool UniqueIDSet::contains(const QString &id) const
+{
+    return m_folded.contains(id.toCaseFolded());
+}
+
+std::vector<QuoteLine> LinesAsRead(const std::vector<QuoteLine> &read,
+                                   const std::vector<QuoteLine> &changed)
+{
+    QHash<QString, const QuoteLine *> byID;
+    byID.reserve(qsizetype(read.size()));
+    for (const QuoteLine &l : read) {
+        QString folded = l.uniqueID.toCaseFolded();
+        if (!byID.contains(folded))
+            byID.insert(std::move(folded), &l);
+    }
+    std::vector<QuoteLine> before;
+    before.reserve(changed.size());
+    for (const QuoteLine &l : changed) {
+        if (const auto it = byID.constFind(l.uniqueID.toCaseFolded()); it != byID.cend())
+            before.push_back(**it);
+    }
+    return before;
 }
 
 } // namespace zeltpc5::host::app

@@ -10,6 +10,7 @@
 #include <zeltpc5/dispatch.h>
 
 #include <QJsonArray>
+#include <QSet>
 #include <QTextStream>
 
 #include <memory>
@@ -45,10 +46,30 @@ QString JoinLoadedUniqueIDs(const std::vector<QuoteLine> &loaded, const QStringL
 QString PlainText(const QString &markup);
 
 // Why a changed line's new documents must not be written over the line (an empty or
-// unreadable item or price/cost document); empty when they may.
+// unreadable item or price/cost document); empty when they may. A document is readable when
+// every reader of the line's documents takes it whole: the component's parser and the host's
+// own (see IsWellFormedXml). So a document type declaration is refused too, as the component
+// refuses it when the line is next loaded.
 QString UnwritableReason(const QuoteLine &changed);
 
 // The unit price stored in a price/cost document, as text; empty when there is none.
 QString UnitPriceOf(const QString &priceCostXml);
+
+// UniqueIDs matched as the component matches them, ignoring case: one hash look-up each, so
+// that going through many lines stays linear in their number.
+class UniqueIDSet
+{
+public:
+    explicit UniqueIDSet(const QStringList &ids);
+    bool contains(const QString &id) const;
+
+private:
+    QSet<QString> m_folded;
+};
+
+// The lines as a run read them, for the changed lines in their order: the first line of read
+// whose UniqueID matches ignoring case; a changed line that was not read has none.
+std::vector<QuoteLine> LinesAsRead(const std::vector<QuoteLine> &read,
+                                   const std::vector<QuoteLine> &changed);
 
 } // namespace zeltpc5::host::app

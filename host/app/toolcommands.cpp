@@ -11,7 +11,6 @@
 
 #include <QJsonObject>
 #include <QLocale>
-#include <algorithm>
 
 namespace zeltpc5::host::app {
 
@@ -137,16 +136,35 @@ QString money(const QString &amount)
     return ok ? QLocale().toCurrencyString(value) : QStringLiteral("-");
 }
 
-QString productName(const DispatchPtr &library, const QString &productID)
+// Product names by ID, each asked of the service object once per report.
+class ProductNames
 {
-    const DispatchPtr common =
-        ToObject(Get(ToObject(Get(library, u"SharedCodeLibrary").value).value_or(DispatchPtr()),
-                     u"Common")
-                     .value)
-            .value_or(DispatchPtr());
-    return ToText(Call(common, u"GetProductNameFromID", {MakeInt32(productID.toInt())}).value)
-        .value_or(QString());
-}
+public:
+    explicit ProductNames(const DispatchPtr &library)
+        : m_common(
+              ToObject(
+                  Get(ToObject(Get(library, u"SharedCodeLibrary").value).value_or(DispatchPtr()),
+                      u"Common")
+                      .value)
+                  .value_or(DispatchPtr()))
+    {}
+
+    QString operator()(const QString &productID)
+    {
+        const int id = productID.toInt();
+        auto it = m_names.constFind(id);
+        if (it == m_names.cend()) {
+            it = m_names.insert(
+                id, ToText(Call(m_common, u"GetProductNameFromID", {MakeInt32(id)}).value)
+                        .value_or(QString()));
+        }
+        return *it;
+    }
+
+private:
+    DispatchPtr m_common;
+    QHash<int, QString> m_names;
+};
 
 // Prints the lines the tool worked on, and collects them for --apply.
 std::vector<QuoteLine> report(CommandContext &c, const Session &s, const DispatchPtr &engine,
@@ -155,43 +173,54 @@ std::vector<QuoteLine> report(CommandContext &c, const Session &s, const Dispatc
     const bool json = c.parser().isSet(JsonOption);
     QJsonArray rows;
     std::vector<QuoteLine> changed;
+    const UniqueIDSet selected(ids);
+    ProductNames productName(s.library);
     const int count = ToInt16(Call(engine, u"CountLines").value).value_or(0);
     for (int i = 0; i < count; ++i) {
-        const QString id = lineField(engine, i, "uniqueid");
-        if (!ids.contains(id, Qt::CaseInsensitive))
+        // Each field is asked of the engine once: every answer is a late-bound call.
+        const auto field = [&](const char *name) { return lineField(engine, i, name); };
+        const QString id = field("uniqueid");
+        if (!selected.contains(id))
             continue;
         const QStringList markup = lineChanges(engine, i);
         QStringList plain;
         for (const QString &m : markup)
             plain << PlainText(m);
-        const QString oldProduct =
-            productName(s.library, lineField(engine, i, "originalproductid"));
-        const QString newProduct = productName(s.library, lineField(engine, i, "newproductid"));
-        const QString oldPrice = UnitPriceOf(lineField(engine, i, "originalpricecostxml"));
-        const QString newPrice = UnitPriceOf(lineField(engine, i, "newpricecostxml"));
+        const QString line = field("line");
+        const QString quantity = field("quantity");
+        const QString originalProductID = field("originalproductid");
+        const QString originalStyle = field("originalstyle");
+        const QString originalPriceCost = field("originalpricecostxml");
+        const QString oldProduct = productName(originalProductID);
+        const QString oldPrice = UnitPriceOf(originalPriceCost);
+        // What the line became matters only to a change (a review changes nothing).
+        const QString newProductID = priceChange ? field("newproductid") : QString();
+        const QString newStyle = priceChange ? field("newstyle") : QString();
+        const QString newPriceCost = priceChange ? field("newpricecostxml") : QString();
+        const QString newProduct = priceChange ? productName(newProductID) : QString();
+        const QString newPrice = priceChange ? UnitPriceOf(newPriceCost) : QString();
 
         if (json) {
-            QJsonObject o{{QStringLiteral("line"), lineField(engine, i, "line").toInt()},
-                          {QStringLiteral("quantity"), lineField(engine, i, "quantity").toInt()},
+            QJsonObject o{{QStringLiteral("line"), line.toInt()},
+                          {QStringLiteral("quantity"), quantity.toInt()},
                           {QStringLiteral("uniqueID"), id},
                           {QStringLiteral("product"), oldProduct},
-                          {QStringLiteral("style"), lineField(engine, i, "originalstyle")},
+                          {QStringLiteral("style"), originalStyle},
                           {QStringLiteral("unitPrice"), oldPrice},
                           {QStringLiteral("results"), QJsonArray::fromStringList(plain)},
                           {QStringLiteral("markup"), QJsonArray::fromStringList(markup)}};
             if (priceChange) {
                 o.insert(QStringLiteral("newProduct"), newProduct);
-                o.insert(QStringLiteral("newStyle"), lineField(engine, i, "newstyle"));
+                o.insert(QStringLiteral("newStyle"), newStyle);
                 o.insert(QStringLiteral("newUnitPrice"), newPrice);
             }
             rows.append(o);
         } else {
-            c.out() << "Line " << lineField(engine, i, "line") << "  qty "
-                    << lineField(engine, i, "quantity") << "  " << oldProduct << " / "
-                    << lineField(engine, i, "originalstyle");
+            c.out() << "Line " << line << "  qty " << quantity << "  " << oldProduct << " / "
+                    << originalStyle;
             if (priceChange) {
-                c.out() << "  ->  " << newProduct << " / " << lineField(engine, i, "newstyle")
-                        << "  " << money(oldPrice) << " -> " << money(newPrice);
+                c.out() << "  ->  " << newProduct << " / " << newStyle << "  " << money(oldPrice)
+                        << " -> " << money(newPrice);
             } else {
                 c.out() << "  " << money(oldPrice);
             }
@@ -205,24 +234,22 @@ std::vector<QuoteLine> report(CommandContext &c, const Session &s, const Dispatc
         if (priceChange) {
             QuoteLine l;
             l.uniqueID = id;
-            l.productID = lineField(engine, i, "newproductid").toInt();
-            l.style = lineField(engine, i, "newstyle");
-            l.itemXML = lineField(engine, i, "newitemxml");
-            l.priceCostXML = lineField(engine, i, "newpricecostxml");
-            const bool same = l.productID == lineField(engine, i, "originalproductid").toInt() &&
-                              l.style == lineField(engine, i, "originalstyle") &&
-                              l.itemXML == lineField(engine, i, "originalitemxml") &&
-                              l.priceCostXML == lineField(engine, i, "originalpricecostxml");
+            l.productID = newProductID.toInt();
+            l.style = newStyle;
+            l.itemXML = field("newitemxml");
+            l.priceCostXML = newPriceCost;
+            const bool same = l.productID == originalProductID.toInt() &&
+                              l.style == originalStyle && l.itemXML == field("originalitemxml") &&
+                              l.priceCostXML == originalPriceCost;
             if (same)
                 continue;
             // Never an empty or unreadable document over a line: the others are still written.
             const QString reason = UnwritableReason(l);
             if (!reason.isEmpty()) {
-                c.err() << "Line " << lineField(engine, i, "line") << " was not written: " << reason
-                        << "." << Qt::endl;
+                c.err() << "Line " << line << " was not written: " << reason << "." << Qt::endl;
                 continue;
             }
-            changed.push_back(l);
+            changed.push_back(std::move(l));
         }
     }
     if (json)
@@ -286,14 +313,7 @@ int runChange(CommandContext &c, Session &s, QStringView show, QStringView direc
     Call(engine, u"PreTerminate");
     if (reviewed || (!gui && c.parser().isSet(ApplyOption))) {
         // Only over the lines as this run read them: a line changed meanwhile stops the write.
-        std::vector<QuoteLine> before;
-        for (const QuoteLine &l : changed) {
-            const auto read = std::find_if(s.lines.begin(), s.lines.end(), [&](const QuoteLine &o) {
-                return o.uniqueID.compare(l.uniqueID, Qt::CaseInsensitive) == 0;
-            });
-            if (read != s.lines.end())
-                before.push_back(*read);
-        }
+        const std::vector<QuoteLine> before = LinesAsRead(s.lines, changed);
         const int written = QuoteStore(*s.db).updateLines(before, changed);
         c.err() << "Wrote " << written << " changed line(s) back into quote " << s.quote.number
                 << "." << Qt::endl;

@@ -263,7 +263,7 @@ std::optional<DispId> ProductEngine::GetIDOfName(QStringView name) const
     if (size_t(name.size()) >= byLength.size())
         return std::nullopt;
     for (const auto &[memberName, id] : byLength[size_t(name.size())]) {
-        if (name.compare(memberName, Qt::CaseInsensitive) == 0)
+        if (SameNameIgnoringCase(name, memberName))
             return id;
     }
     return std::nullopt;
@@ -276,7 +276,7 @@ bool ProductEngine::UseProductFile(const QString &reference, bool startOver)
         const QString path = ResolveProductReference(reference, m_productFolder);
         product = m_byPath.value(path);
         if (!product && !path.isEmpty()) {
-            ProductFileResult loaded = LoadProductFile(path);
+            ProductFileResult loaded = LoadProductFileShared(path);
             if (!loaded.product) {
                 m_lastError = loaded.error;
             } else {

@@ -1,7 +1,7 @@
 // "optrix5.Engine": the reference host's product engine, called late-bound by member name.
-// One object is one session: it opens product files (each parsed once per session and
-// kept), takes option values, runs the product's rules and reports options, messages
-// and amounts.
+// One object is one session: it opens product files (each read once per session and kept;
+// the parse shared with other sessions while the file's bytes stay the same), takes option
+// values, runs the product's rules and reports options, messages and amounts.
 #pragma once
 
 #include "host/productengine/productsession.h"

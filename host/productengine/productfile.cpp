@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QMutex>
 
 #include <algorithm>
 #include <cerrno>
@@ -658,37 +660,138 @@ QString NotRegularFile(const struct stat &st)
 
 } // namespace
 
-ProductFileResult LoadProductFile(const QString &path)
+std::optional<QByteArray> ReadProductFile(const QString &path, QString *error)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat st;
     if (::stat(native.constData(), &st) == 0) {
-        if (const QString problem = NotRegularFile(st); !problem.isEmpty())
-            return {nullptr, located(path, 0, problem)};
+        if (const QString problem = NotRegularFile(st); !problem.isEmpty()) {
+            *error = located(path, 0, problem);
+            return std::nullopt;
+        }
     }
     // Opened without waiting and looked at again, in case the path changed since the check.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return {nullptr, located(path, 0,
-                                 QStringLiteral("cannot be opened: %1")
-                                     .arg(QString::fromLocal8Bit(std::strerror(errno))))};
+        *error = located(path, 0,
+                         QStringLiteral("cannot be opened: %1")
+                             .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return std::nullopt;
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return {nullptr,
-                located(path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString()))};
+        *error = located(path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString()));
+        return std::nullopt;
     }
-    if (::fstat(fd, &st) != 0)
-        return {nullptr, located(path, 0, QStringLiteral("cannot be read"))};
-    if (const QString problem = NotRegularFile(st); !problem.isEmpty())
-        return {nullptr, located(path, 0, problem)};
-    if (file.size() > MaximumProductFileSize)
-        return {nullptr, located(path, 0, QStringLiteral("is larger than a product file can be"))};
-    const QByteArray content = file.read(MaximumProductFileSize + 1);
-    if (content.size() > MaximumProductFileSize)
-        return {nullptr, located(path, 0, QStringLiteral("is larger than a product file can be"))};
-    return ParseProductFile(content, path);
+    if (::fstat(fd, &st) != 0) {
+        *error = located(path, 0, QStringLiteral("cannot be read"));
+        return std::nullopt;
+    }
+    if (const QString problem = NotRegularFile(st); !problem.isEmpty()) {
+        *error = located(path, 0, problem);
+        return std::nullopt;
+    }
+    const QString tooLarge = QStringLiteral("is larger than a product file can be");
+    if (file.size() > MaximumProductFileSize) {
+        *error = located(path, 0, tooLarge);
+        return std::nullopt;
+    }
+    // Read by the size the file has (a read reserves all it may read), and on to its end in
+    // small steps in case it grew meanwhile.
+    QByteArray content = file.read(file.size() + 1);
+    while (content.size() <= MaximumProductFileSize) {
+        const QByteArray more =
+            file.read(std::min<qint64>(64 * 1024, MaximumProductFileSize + 1 - content.size()));
+        if (more.isEmpty())
+            break;
+        content += more;
+    }
+    if (content.size() > MaximumProductFileSize) {
+        *error = located(path, 0, tooLarge);
+        return std::nullopt;
+    }
+    return content;
+}
+
+ProductFileResult LoadProductFile(const QString &path)
+{
+    QString error;
+    const std::optional<QByteArray> content = ReadProductFile(path, &error);
+    if (!content)
+        return {nullptr, error};
+    return ParseProductFile(*content, path);
+}
+
+namespace {
+
+// Parsed product files by path, each with the bytes it was parsed from.
+class ParsedProductFiles
+{
+public:
+    ProductFileResult load(const QString &path)
+    {
+        QString error;
+        std::optional<QByteArray> content = ReadProductFile(path, &error);
+        if (!content)
+            return {nullptr, error};
+        const QMutexLocker lock(&m_mutex);
+        if (const auto it = m_files.find(path); it != m_files.end()) {
+            if (it->content == *content) {
+                it->used = ++m_clock;
+                return {it->product, QString()};
+            }
+            m_bytes -= it->content.size();
+            m_files.erase(it);
+        }
+        ProductFileResult parsed = ParseProductFile(*content, path);
+        // A file that cannot be used is read again next time: it may have been mended.
+        if (parsed.product && content->size() <= MaxBytes) {
+            while (!m_files.isEmpty() &&
+                   (m_files.size() >= MaxFiles || m_bytes + content->size() > MaxBytes))
+                evictLeastRecentlyUsed();
+            m_bytes += content->size();
+            m_files.insert(path, {std::move(*content), parsed.product, ++m_clock});
+        }
+        return parsed;
+    }
+
+private:
+    // A company uses tens of products; the bounds only keep a process that sees many
+    // different files from holding them all.
+    static constexpr qsizetype MaxFiles = 64;
+    static constexpr qint64 MaxBytes = 16 * 1024 * 1024;
+
+    struct Entry
+    {
+        QByteArray content;
+        std::shared_ptr<const ProductDefinition> product;
+        quint64 used = 0;
+    };
+
+    void evictLeastRecentlyUsed()
+    {
+        auto oldest = m_files.begin();
+        for (auto it = m_files.begin(); it != m_files.end(); ++it) {
+            if (it->used < oldest->used)
+                oldest = it;
+        }
+        m_bytes -= oldest->content.size();
+        m_files.erase(oldest);
+    }
+
+    QMutex m_mutex;
+    QHash<QString, Entry> m_files;
+    qint64 m_bytes = 0;
+    quint64 m_clock = 0;
+};
+
+} // namespace
+
+ProductFileResult LoadProductFileShared(const QString &path)
+{
+    static ParsedProductFiles files;
+    return files.load(path);
 }
 
 QString ResolveProductReference(const QString &reference, const QString &productFolder)

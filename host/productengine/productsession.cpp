@@ -59,28 +59,44 @@ std::optional<double> ParseOptionNumber(const QString &text)
     return value;
 }
 
+bool SameNameIgnoringCase(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x >= 0x80 || y >= 0x80) // Unicode folding can meet ASCII ("\u212A" is "k")
+            return a.compare(b, Qt::CaseInsensitive) == 0;
+        if (x != y && lower(x) != lower(y))
+            return false;
+    }
+    return true;
+}
+
 std::optional<OptionField> OptionFieldNamed(QStringView name)
 {
     static const struct
     {
-        QLatin1StringView name;
+        QStringView name;
         OptionField field;
     } fields[] = {
-        {QLatin1StringView("Sequence"), OptionField::Sequence},
-        {QLatin1StringView("Name"), OptionField::Name},
-        {QLatin1StringView("Value"), OptionField::Value},
-        {QLatin1StringView("FormattedValue"), OptionField::FormattedValue},
-        {QLatin1StringView("GroupName"), OptionField::GroupName},
-        {QLatin1StringView("Type"), OptionField::Type},
-        {QLatin1StringView("GroupSequence"), OptionField::GroupSequence},
-        {QLatin1StringView("IsDimension"), OptionField::IsDimension},
-        {QLatin1StringView("ProcessIfHidden"), OptionField::ProcessIfHidden},
-        {QLatin1StringView("DisplayFormat"), OptionField::DisplayFormat},
-        {QLatin1StringView("Visible"), OptionField::Visible},
-        {QLatin1StringView("Choices"), OptionField::Choices},
+        {u"Sequence", OptionField::Sequence},
+        {u"Name", OptionField::Name},
+        {u"Value", OptionField::Value},
+        {u"FormattedValue", OptionField::FormattedValue},
+        {u"GroupName", OptionField::GroupName},
+        {u"Type", OptionField::Type},
+        {u"GroupSequence", OptionField::GroupSequence},
+        {u"IsDimension", OptionField::IsDimension},
+        {u"ProcessIfHidden", OptionField::ProcessIfHidden},
+        {u"DisplayFormat", OptionField::DisplayFormat},
+        {u"Visible", OptionField::Visible},
+        {u"Choices", OptionField::Choices},
     };
     for (const auto &f : fields) {
-        if (name.size() == f.name.size() && name.compare(f.name, Qt::CaseInsensitive) == 0)
+        if (SameNameIgnoringCase(name, f.name))
             return f.field;
     }
     return std::nullopt;

@@ -34,6 +34,11 @@ enum class OptionField {
 };
 std::optional<OptionField> OptionFieldNamed(QStringView name);
 
+// Whether two names are equal ignoring case, as QString::compare(Qt::CaseInsensitive) says.
+// Names in ASCII (nearly all) are compared directly, without looking up Unicode case folding:
+// the engine's members and fields are found by name on every late-bound call.
+bool SameNameIgnoringCase(QStringView a, QStringView b);
+
 // "36 1/2" (fraction) or "36.5" (decimal, with the locale's decimal separator), in eighths
 // of an inch rounded down or to the nearest eighth.
 QString FormatDimension(double inches, bool roundDown, bool decimal,

@@ -1,5 +1,7 @@
 #include "host/services/recordsxml.h"
 
+#include "host/services/strictxml.h"
+
 #include <QDateTime>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -124,6 +126,72 @@ std::optional<QString> FindChild(QXmlStreamReader &xml, const QString &field)
     return loose;
 }
 
+bool IsAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+bool SameIgnoringCase(std::string_view name, const QString &field, bool fieldIsAscii)
+{
+    if (fieldIsAscii && IsAscii(name)) {
+        return qsizetype(name.size()) == field.size() &&
+               std::equal(name.begin(), name.end(), field.begin(), [](char n, QChar f) {
+                   const auto lower = [](char16_t c) {
+                       return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+                   };
+                   return lower(char16_t(n)) == lower(f.unicode());
+               });
+    }
+    return QString::fromUtf8(name.data(), qsizetype(name.size()))
+               .compare(field, Qt::CaseInsensitive) == 0;
+}
+
+// FindChild over a document already read whole: the same choice, the same texts.
+std::optional<QString> FindChild(pugi::xml_node parent, const QString &field)
+{
+    const QByteArray exactName = field.toUtf8();
+    const bool fieldIsAscii = IsAscii(std::string_view(exactName.constData(), exactName.size()));
+    bool haveLoose = false;
+    std::optional<QString> loose;
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        const std::string_view name = StrictXmlDocument::localName(child);
+        const bool exact = name == std::string_view(exactName.constData(), exactName.size());
+        if (!exact && (haveLoose || !SameIgnoringCase(name, field, fieldIsAscii)))
+            continue;
+        const bool isNull = StrictXmlDocument::attributeValue(child, "null") == u"true";
+        std::optional<QString> value;
+        if (!isNull)
+            value = DecodeLineBreaks(StrictXmlDocument::elementText(child));
+        if (exact)
+            return value;
+        haveLoose = true;
+        loose = value;
+    }
+    return loose;
+}
+
+// A field read from a document every reader reads to the end: the tree answers as the
+// stream would. Nothing (read by the stream) for other documents, whose reading stops at
+// their first fault, and for a field name with a lone surrogate (it has no UTF-8 form).
+std::optional<std::optional<QString>> WholeDocumentField(const QString &xml, const QString &field,
+                                                         bool firstRecord)
+{
+    if (!QStringView(field).isValidUtf16())
+        return std::nullopt;
+    StrictXmlDocument doc;
+    if (!doc.read(xml, StrictXmlDocument::BlankText::Kept))
+        return std::nullopt;
+    pugi::xml_node record = doc.root();
+    if (firstRecord && StrictXmlDocument::localName(record) != "Record") {
+        record = record.find_child([](pugi::xml_node n) { return n.type() == pugi::node_element; });
+        if (!record)
+            return std::optional<QString>();
+    }
+    return FindChild(record, field);
+}
+
 } // namespace
 
 Variant FromSqlValue(const QVariant &value)
@@ -191,6 +259,8 @@ QString RecordSetXml(const ResultSet &rs, const QString &rootName)
 
 std::optional<QString> RecordField(const QString &recordXml, const QString &field)
 {
+    if (auto whole = WholeDocumentField(recordXml, field, false))
+        return *whole;
     QXmlStreamReader xml(recordXml);
     if (!xml.readNextStartElement())
         return std::nullopt;
@@ -221,6 +291,8 @@ std::optional<QString> RecordField(const DispatchPtr &record, const QString &fie
 
 std::optional<QString> FirstRecordField(const QString &recordSetXml, const QString &field)
 {
+    if (auto whole = WholeDocumentField(recordSetXml, field, true))
+        return *whole;
     QXmlStreamReader xml(recordSetXml);
     if (!xml.readNextStartElement())
         return std::nullopt;

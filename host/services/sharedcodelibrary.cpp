@@ -39,14 +39,26 @@ MemberTable::Handler Constant(std::function<Variant()> get)
 }
 
 // The first column of the first row of one of the host's own statements; nothing when
-// there is no row, the value is NULL or the statement fails.
-std::optional<QVariant> Lookup(const Database &db, const QString &sql, const QVariantList &values)
+// there is no row, the value is NULL or the statement fails. While a run is under way a
+// repeated statement is answered from the run cache; a failure is not kept, so it is tried
+// again.
+std::optional<QVariant> Lookup(const Database &db, RunCache &cache, const QString &sql,
+                               const QVariantList &values)
 {
+    QString key;
+    if (cache.active()) {
+        key = RunCache::Key(sql, values);
+        if (auto kept = cache.find(key))
+            return *kept;
+    }
     try {
         const ResultSet rs = db.select(sql, values);
-        if (rs.rows.empty() || rs.rows.front().isEmpty() || rs.rows.front().front().isNull())
-            return std::nullopt;
-        return rs.rows.front().front();
+        std::optional<QVariant> value;
+        if (!rs.rows.empty() && !rs.rows.front().isEmpty() && !rs.rows.front().front().isNull())
+            value = rs.rows.front().front();
+        if (!key.isEmpty())
+            cache.insert(key, value);
+        return value;
     } catch (const DatabaseError &e) {
         qCWarning(lcHostSql).noquote()
             << e.message() << e.driverMessage().trimmed() << "Statement:" << sql;
@@ -72,11 +84,11 @@ private:
     MemberTable m_table;
 };
 
-DispatchPtr MakeSecurity(std::shared_ptr<const Database> db)
+DispatchPtr MakeSecurity(std::shared_ptr<const Database> db, std::shared_ptr<RunCache> cache)
 {
     auto security = Ref<SimpleObject>(new SimpleObject(QStringLiteral("Security")));
-    auto option = [db](const char *key, const char *fallback) {
-        return Lookup(*db,
+    auto option = [db, cache](const char *key, const char *fallback) {
+        return Lookup(*db, *cache,
                       QStringLiteral("SELECT OptionValue FROM CompanyOptions WHERE Section = ? "
                                      "AND OptionKey = ?"),
                       {QStringLiteral("Company"), QString::fromLatin1(key)})
@@ -98,17 +110,17 @@ DispatchPtr MakeSecurity(std::shared_ptr<const Database> db)
     return security;
 }
 
-DispatchPtr MakeOptions(std::shared_ptr<const Database> db)
+DispatchPtr MakeOptions(std::shared_ptr<const Database> db, std::shared_ptr<RunCache> cache)
 {
     auto options = Ref<SimpleObject>(new SimpleObject(QStringLiteral("Options")));
     options->table().method(
-        QStringLiteral("GetCompanyOption"), 1, 2, 3, Member([db](ArgReader &a) {
+        QStringLiteral("GetCompanyOption"), 1, 2, 3, Member([db, cache](ArgReader &a) {
             const QString section = a.text(0);
             const QString key = a.text(1);
             const Variant fallback = a.value(2);
             // Sections and keys are names a person types: matched ignoring case.
             const auto value =
-                Lookup(*db,
+                Lookup(*db, *cache,
                        QStringLiteral("SELECT OptionValue FROM CompanyOptions WHERE "
                                       "LOWER(Section) = LOWER(?) AND LOWER(OptionKey) = LOWER(?)"),
                        {section, key});
@@ -117,12 +129,14 @@ DispatchPtr MakeOptions(std::shared_ptr<const Database> db)
     return options;
 }
 
-DispatchPtr MakeCommon(std::shared_ptr<const Database> db, QString productDirectory)
+DispatchPtr MakeCommon(std::shared_ptr<const Database> db, std::shared_ptr<RunCache> cache,
+                       QString productDirectory)
 {
     auto common = Ref<SimpleObject>(new SimpleObject(QStringLiteral("Common")));
-    auto productColumn = [db](const char *column, qint32 productID) {
+    auto productColumn = [db, cache](const char *column, qint32 productID) {
         return Lookup(
-            *db, QStringLiteral("SELECT %1 FROM Products WHERE ID = ?").arg(QLatin1String(column)),
+            *db, *cache,
+            QStringLiteral("SELECT %1 FROM Products WHERE ID = ?").arg(QLatin1String(column)),
             {productID});
     };
     auto sourceCode = [productColumn](const char *column) {
@@ -175,21 +189,24 @@ DispatchPtr MakeCommon(std::shared_ptr<const Database> db, QString productDirect
         .method(QStringLiteral("GetProductCostSource"), 8, 1, sourceCode("CostSource"))
         .method(QStringLiteral("GetProductPriceMarginSource"), 9, 1,
                 sourceCode("PriceMarginSource"))
-        .method(QStringLiteral("GetVendorIDFromProductID"), 10, 1, Member([db](ArgReader &a) {
+        .method(QStringLiteral("GetVendorIDFromProductID"), 10, 1,
+                Member([db, cache](ArgReader &a) {
                     // The product's own vendor; else the first vendor that supplies it.
                     const qint32 id = a.int32(0);
-                    auto vendor = Lookup(
-                        *db, QStringLiteral("SELECT VendorID FROM Products WHERE ID = ?"), {id});
+                    auto vendor =
+                        Lookup(*db, *cache,
+                               QStringLiteral("SELECT VendorID FROM Products WHERE ID = ?"), {id});
                     if (!vendor)
-                        vendor = Lookup(*db,
+                        vendor = Lookup(*db, *cache,
                                         QStringLiteral("SELECT VendorID FROM ProductVendors WHERE "
                                                        "ProductID = ? ORDER BY VendorID"),
                                         {id});
                     return MakeString(vendor ? QString::number(vendor->toLongLong()) : QString());
                 }))
-        .method(QStringLiteral("GetVendorName"), 11, 1, Member([db](ArgReader &a) {
+        .method(QStringLiteral("GetVendorName"), 11, 1, Member([db, cache](ArgReader &a) {
                     return MakeString(
-                        Lookup(*db, QStringLiteral("SELECT VendorName FROM Vendors WHERE ID = ?"),
+                        Lookup(*db, *cache,
+                               QStringLiteral("SELECT VendorName FROM Vendors WHERE ID = ?"),
                                {a.int32(0)})
                             .value_or(QString())
                             .toString());
@@ -206,14 +223,14 @@ public:
     {
         const QString products = options.productDirectory.isEmpty() ? DefaultProductDirectory()
                                                                     : options.productDirectory;
-        m_security = MakeSecurity(m_db);
+        m_security = MakeSecurity(m_db, m_runCache);
         m_database = MakeDatabaseObject(m_db);
-        m_common = MakeCommon(m_db, products);
-        m_options = MakeOptions(m_db);
+        m_common = MakeCommon(m_db, m_runCache, products);
+        m_options = MakeOptions(m_db, m_runCache);
         auto object = [](const DispatchPtr &p) { return Constant([p] { return MakeObject(p); }); };
         m_table.property(QStringLiteral("Security"), 1, object(m_security))
-            .property(QStringLiteral("ZELTSQL"), 2, Constant([db = m_db] {
-                          return MakeObject(DispatchPtr(new SqlSessionObject(db)));
+            .property(QStringLiteral("ZELTSQL"), 2, Constant([db = m_db, cache = m_runCache] {
+                          return MakeObject(DispatchPtr(new SqlSessionObject(db, cache)));
                       }))
             .property(QStringLiteral("Database"), 3, object(m_database))
             .property(QStringLiteral("CurrentCompanyConn"), 4,
@@ -274,6 +291,7 @@ public:
 private:
     MemberTable m_table;
     std::shared_ptr<Database> m_db;
+    std::shared_ptr<RunCache> m_runCache = std::make_shared<RunCache>();
     MessageCentre m_messages;
     DispatchPtr m_security;
     DispatchPtr m_database;

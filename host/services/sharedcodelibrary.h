@@ -10,7 +10,9 @@
 //   ShowMessageStyle1, ShowMessageStyle1WithMemory
 //   ShowSelectProductStyle, ShowEditProductItem (through the item dialogs given, else false)
 // Failing statements give no document, the default or the empty text, with the reason on
-// standard error (logging category "zeltpc5.host.sql").
+// standard error (logging category "zeltpc5.host.sql"). While a run of the component holds a
+// ZELTSQL session with caching on, Security, Common and Options answer repeated look-ups from
+// memory (see RunCache).
 #pragma once
 
 #include "host/database/database.h"

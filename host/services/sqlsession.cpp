@@ -170,12 +170,67 @@ std::optional<QString> ReadRecordSet(const Database &db, const QString &sql,
     }
 }
 
-SqlSessionObject::SqlSessionObject(std::shared_ptr<const Database> db)
-    : DispatchObject(QStringLiteral("ZELTSQL"), &SessionTable()), m_db(std::move(db))
+void RunCache::end()
+{
+    if (m_sessions > 0 && --m_sessions == 0)
+        m_values.clear();
+}
+
+std::optional<std::optional<QVariant>> RunCache::find(const QString &key) const
+{
+    const auto it = m_values.constFind(key);
+    if (it == m_values.cend())
+        return std::nullopt;
+    return *it;
+}
+
+void RunCache::insert(const QString &key, const std::optional<QVariant> &value)
+{
+    if (!active())
+        return;
+    if (m_values.size() >= MaxCachedStatements)
+        m_values.clear();
+    m_values.insert(key, value);
+}
+
+QString RunCache::Key(const QString &sql, const QVariantList &values)
+{
+    // Each value with its type and length, so that no two lists of values share a key.
+    QString key;
+    key.reserve(sql.size() + 32 * values.size());
+    key += sql;
+    for (const QVariant &v : values) {
+        const QString text = v.toString();
+        key += u'\n';
+        key += QString::number(v.typeId());
+        key += u':';
+        key += QString::number(text.size());
+        key += u':';
+        key += text;
+    }
+    return key;
+}
+
+SqlSessionObject::SqlSessionObject(std::shared_ptr<const Database> db,
+                                   std::shared_ptr<RunCache> runCache)
+    : DispatchObject(QStringLiteral("ZELTSQL"), &SessionTable()), m_db(std::move(db)),
+      m_runCache(std::move(runCache))
 {}
+
+SqlSessionObject::~SqlSessionObject()
+{
+    // A run that never ended its session ends it here.
+    setCachingEnabled(false);
+}
 
 void SqlSessionObject::setCachingEnabled(bool on)
 {
+    if (m_runCache && on != m_caching) {
+        if (on)
+            m_runCache->begin();
+        else
+            m_runCache->end();
+    }
     m_caching = on;
     if (!on) {
         m_reads.clear();
@@ -185,9 +240,7 @@ void SqlSessionObject::setCachingEnabled(bool on)
 
 void SqlSessionObject::preTerminate()
 {
-    m_reads.clear();
-    m_scalars.clear();
-    m_caching = false;
+    setCachingEnabled(false);
 }
 
 std::optional<QString> SqlSessionObject::executeRead(const QString &sql)

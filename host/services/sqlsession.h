@@ -26,11 +26,39 @@ DispatchPtr MakeXmlDocument(QString xml);
 std::optional<QString> ReadRecordSet(const Database &db, const QString &sql,
                                      const QString &rootName);
 
-// ZELTSQL: ExecuteRead, ExecuteScaler, SessionCachingEnabled, PreTerminate.
+// The answers of the service object's own one-value reads (product columns, company options,
+// vendors) while a run of the component is under way. A run opens a SQL session with caching
+// on and ends it with PreTerminate; in between, the component accepts that a repeated read
+// gives the answer it got first (its session answers repeated statements from memory), so
+// the service object may answer its repeated reads the same way. With no such session open
+// nothing is kept: a change another writer made between two runs is read by the next one.
+class RunCache
+{
+public:
+    // A session with caching on began or ended.
+    void begin() { ++m_sessions; }
+    void end();
+    bool active() const { return m_sessions > 0; }
+
+    // A read's answer: nothing when not kept; a kept answer may itself be "no value".
+    std::optional<std::optional<QVariant>> find(const QString &key) const;
+    void insert(const QString &key, const std::optional<QVariant> &value);
+    // The key of a statement with its values.
+    static QString Key(const QString &sql, const QVariantList &values);
+
+private:
+    int m_sessions = 0;
+    QHash<QString, std::optional<QVariant>> m_values;
+};
+
+// ZELTSQL: ExecuteRead, ExecuteScaler, SessionCachingEnabled, PreTerminate. While its caching
+// is on, the session keeps the run cache open (see RunCache).
 class SqlSessionObject : public DispatchObject
 {
 public:
-    explicit SqlSessionObject(std::shared_ptr<const Database> db);
+    explicit SqlSessionObject(std::shared_ptr<const Database> db,
+                              std::shared_ptr<RunCache> runCache = {});
+    ~SqlSessionObject() override;
 
     // The record set text of a read; nothing when the statement fails.
     std::optional<QString> executeRead(const QString &sql);
@@ -45,6 +73,7 @@ public:
 
 private:
     std::shared_ptr<const Database> m_db;
+    std::shared_ptr<RunCache> m_runCache;
     bool m_caching = false;
     QHash<QString, QString> m_reads;
     QHash<QString, std::optional<QVariant>> m_scalars; // nothing: the statement gave no row

@@ -1,5 +1,6 @@
 // The product engine driven late-bound, by member name, the way the component drives it.
 #include "host/helpers/registration.h"
+#include "host/productengine/productengine.h"
 #include "host/productengine/productfile.h"
 #include "tests/host/fifo.h"
 
@@ -7,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -459,6 +461,32 @@ TEST_F(ProductEngineTest, badCallsAreAnsweredWithoutHarm)
               Error::SubscriptOutOfRange);
 }
 
+// Members and option fields are found by name in any letter case, as late-bound names are.
+TEST_F(ProductEngineTest, membersAndFieldsAreFoundIgnoringCase)
+{
+    ASSERT_TRUE(open(QStringLiteral("roller-shade.xml"), QStringLiteral("Standard")));
+    const qint32 count = ToInt32(Call(engine, u"GetOptionCount").value).value_or(-1);
+    EXPECT_GT(count, 0);
+    EXPECT_EQ(ToInt32(Call(engine, u"getoptioncount").value), count);
+    EXPECT_EQ(ToInt32(Call(engine, u"GETOPTIONCOUNT").value), count);
+    EXPECT_FALSE(Call(engine, u"GetOptionCounts").ok());
+    EXPECT_FALSE(Call(engine, u"GetOptionCoun").ok());
+    EXPECT_EQ(option(QStringLiteral("Width"), QStringLiteral("isDIMENSION")), MakeInt32(1));
+    EXPECT_EQ(option(QStringLiteral("Width"), QStringLiteral("Formattedvalue")),
+              option(QStringLiteral("Width"), QStringLiteral("FormattedValue")));
+
+    // Unicode folding meets ASCII: the answers are QString's case-insensitive comparison.
+    for (const auto &[a, b] :
+         {std::pair<QString, QString>{QStringLiteral("\u212Aey"), QStringLiteral("KEY")},
+          {QStringLiteral("\u017Fize"), QStringLiteral("SIZE")},
+          {QStringLiteral("\u00C9t\u00E9"), QStringLiteral("\u00E9T\u00C9")},
+          {QStringLiteral("Name"), QStringLiteral("Nam\u00E9")},
+          {QStringLiteral("Name"), QStringLiteral("Names")}}) {
+        SCOPED_TRACE(a.toStdString() + " / " + b.toStdString());
+        EXPECT_EQ(host::SameNameIgnoringCase(a, b), a.compare(b, Qt::CaseInsensitive) == 0);
+    }
+}
+
 TEST_F(ProductEngineTest, anUnknownStyleIsAnErrorThatProcessingKeeps)
 {
     ASSERT_TRUE(use(QDir(ProductFolder).filePath(QStringLiteral("roller-shade.xml"))));
@@ -627,6 +655,56 @@ TEST_F(ProductFileTest, aFileIsParsedOncePerSessionAndRelativeReferencesUseThePr
     // A new session reads the file as it is now.
     engine = newEngine();
     EXPECT_FALSE(use(path));
+}
+
+// Every engine of the process shares one parse of a file whose bytes have not changed; a
+// file changed on disk is parsed again, even when its size and modification time say not.
+TEST_F(ProductFileTest, aFileIsParsedAgainForANewSessionOnlyWhenItsBytesChanged)
+{
+    const auto parsed = [](const DispatchPtr &e) {
+        auto *engine = dynamic_cast<host::ProductEngine *>(e.get());
+        return engine ? engine->session().product() : nullptr;
+    };
+    const auto price = [&] {
+        Call(engine, u"InitForProcessing", {QStringLiteral("Basic")});
+        set(QStringLiteral("Width"), QStringLiteral("30"));
+        set(QStringLiteral("Height"), QStringLiteral("40"));
+        process();
+        return amount(u"PriceBeforeDiscount");
+    };
+    const QString path = write(QStringLiteral("shared.xml"), product());
+    ASSERT_TRUE(use(path));
+    const host::ProductDefinition *first = parsed(engine);
+    ASSERT_NE(first, nullptr);
+    const DispatchPtr firstEngine = engine; // keeps the first parse alive: no address reused
+    EXPECT_EQ(price(), usd(20.00));
+
+    engine = newEngine();
+    ASSERT_TRUE(use(path));
+    EXPECT_EQ(parsed(engine), first);
+
+    const QDateTime modified = QFileInfo(path).lastModified();
+    write(QStringLiteral("shared.xml"), product({}, {}, "10.00 70.00"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    ASSERT_EQ(QFileInfo(path).size(), qint64(product().size()));
+    ASSERT_EQ(QFileInfo(path).lastModified(), modified);
+    engine = newEngine();
+    ASSERT_TRUE(use(path));
+    EXPECT_NE(parsed(engine), first);
+    EXPECT_EQ(price(), usd(70.00));
+
+    // A file that cannot be used is not kept: mended, it is used.
+    write(QStringLiteral("shared.xml"), "broken");
+    engine = newEngine();
+    EXPECT_FALSE(use(path));
+    write(QStringLiteral("shared.xml"), product());
+    engine = newEngine();
+    ASSERT_TRUE(use(path));
+    EXPECT_EQ(price(), usd(20.00));
 }
 
 TEST_F(ProductFileTest, numbersAreReadAndShownInTheUsersFormat)

@@ -222,6 +222,62 @@ TEST_F(ServicesTest, shouldCacheIdenticalReadsWithinASessionUntilPreTerminate)
               scalar + 1);
 }
 
+// While a run holds a caching session, the service object's own reads answer as they first
+// did; with no such session, and once it ends, every read sees the database as it is.
+TEST_F(ServicesTest, shouldKeepLookUpAnswersOnlyWhileARunHoldsACachingSession)
+{
+    const DispatchPtr options = object(u"Options");
+    const auto option = [&] {
+        return ToText(Call(options, u"GetCompanyOption",
+                           {QStringLiteral("OrderEntry"), QStringLiteral("OptionDelimiter"),
+                            QStringLiteral("?")})
+                          .value)
+            .value_or(QString());
+    };
+    const auto name = [&] { return commonText(u"GetProductNameFromID", {MakeInt32(2)}); };
+    const auto rename = [&](const QString &product, const QString &delimiter) {
+        db->execute(QStringLiteral("UPDATE Products SET ProductName = ? WHERE ID = 2"), {product});
+        db->execute(QStringLiteral("UPDATE CompanyOptions SET OptionValue = ? WHERE "
+                                   "OptionKey = 'OptionDelimiter'"),
+                    {delimiter});
+    };
+
+    EXPECT_EQ(name(), QStringLiteral("Wood Blind"));
+    rename(QStringLiteral("Blind A"), QStringLiteral("/"));
+    EXPECT_EQ(name(), QStringLiteral("Blind A")) << "no run: nothing kept";
+    EXPECT_EQ(option(), QStringLiteral("/"));
+
+    DispatchPtr run = object(u"ZELTSQL");
+    ASSERT_TRUE(Put(run, u"SessionCachingEnabled", MakeBool(true)).ok());
+    EXPECT_EQ(name(), QStringLiteral("Blind A"));
+    EXPECT_EQ(option(), QStringLiteral("/"));
+    // A session without caching neither opens nor closes the run.
+    DispatchPtr plain = object(u"ZELTSQL");
+    ASSERT_TRUE(Call(plain, u"PreTerminate").ok());
+    rename(QStringLiteral("Blind B"), QStringLiteral(";"));
+    EXPECT_EQ(name(), QStringLiteral("Blind A"));
+    EXPECT_EQ(option(), QStringLiteral("/"));
+    // A second caching session ending leaves the first one's run open.
+    DispatchPtr nested = object(u"ZELTSQL");
+    ASSERT_TRUE(Put(nested, u"SessionCachingEnabled", MakeBool(true)).ok());
+    ASSERT_TRUE(Call(nested, u"PreTerminate").ok());
+    EXPECT_EQ(name(), QStringLiteral("Blind A"));
+
+    ASSERT_TRUE(Call(run, u"PreTerminate").ok());
+    EXPECT_EQ(name(), QStringLiteral("Blind B"));
+    EXPECT_EQ(option(), QStringLiteral(";"));
+
+    // A run whose session is dropped without PreTerminate ends with it.
+    run = object(u"ZELTSQL");
+    ASSERT_TRUE(Put(run, u"SessionCachingEnabled", MakeBool(true)).ok());
+    EXPECT_EQ(name(), QStringLiteral("Blind B"));
+    rename(QStringLiteral("Blind C"), QStringLiteral(","));
+    EXPECT_EQ(name(), QStringLiteral("Blind B"));
+    run = DispatchPtr();
+    EXPECT_EQ(name(), QStringLiteral("Blind C"));
+    EXPECT_EQ(option(), QStringLiteral(","));
+}
+
 TEST_F(ServicesTest, shouldReadFieldsOfRecordsPassedAsTextOrAsDocuments)
 {
     const QString results = commonText(
