@@ -13,6 +13,12 @@ FormulaEngine &self(Dispatch &d)
     return static_cast<FormulaEngine &>(d);
 }
 
+// A name without regard to case; names of another length are told apart at once.
+bool IsName(const QString &name, QStringView expected)
+{
+    return name.size() == expected.size() && name.compare(expected, Qt::CaseInsensitive) == 0;
+}
+
 const MemberTable &members()
 {
     static const MemberTable table = [] {
@@ -76,7 +82,7 @@ LuaSandbox *FormulaEngine::sandbox()
         return nullptr;
     if (!m_sandbox)
         m_sandbox = std::make_unique<LuaSandbox>(&m_documents);
-    return m_sandbox->isReady() ? m_sandbox.get() : nullptr;
+    return m_sandbox->start() ? m_sandbox.get() : nullptr;
 }
 
 bool FormulaEngine::Initialize(const DispatchPtr &sharedCodeLibrary)
@@ -99,11 +105,14 @@ Status FormulaEngine::SetVariable(const QString &name, const Variant &value)
         return Status::error(Error::InvalidProcedureCall,
                              QStringLiteral("The formula engine is not running."));
     const Status status = s->setVariable(name, value);
-    // The helpers read the documents themselves, as set here.
-    if (status.ok() && name.compare(u"OptionXML", Qt::CaseInsensitive) == 0)
-        m_documents.setOptionXml(ToText(value).value_or(QString()));
-    else if (status.ok() && name.compare(u"PriceCostXML", Qt::CaseInsensitive) == 0)
-        m_documents.setPriceCostXml(ToText(value).value_or(QString()));
+    if (!status.ok())
+        return status;
+    // The helpers read the documents themselves, as set here; from the UTF-8 the variable
+    // was given as, when it is a text.
+    if (IsName(name, u"OptionXML"))
+        m_documents.setOptionXml(ToText(value).value_or(QString()), s->textVariable(name));
+    else if (IsName(name, u"PriceCostXML"))
+        m_documents.setPriceCostXml(ToText(value).value_or(QString()), s->textVariable(name));
     return status;
 }
 

@@ -20,12 +20,14 @@ namespace {
 constexpr int HookInterval = 100;
 
 const char BaseKey[] = "zeltfe5.base";
-const char EnvironmentKey[] = "zeltfe5.env";
 const char LayerKey[] = "zeltfe5.layer";
 
 constexpr std::size_t MaximumErrorLength = 1000;
 // Growth in use after an evaluation beyond which it is cleared away at once.
 constexpr std::size_t SettleAbove = 1024 * 1024;
+// A reset clears the variables' table name by name up to this many names; a table that an
+// expression filled with more is replaced, so that its size goes with it.
+constexpr int MaximumNamesCleared = 64;
 
 // The base functions an expression may use: nothing that loads code, touches files,
 // prints, changes metatables (so no finalizers, which Lua runs with the hook off) or steers
@@ -35,6 +37,8 @@ const char *const AllowedBase[] = {"assert",   "error",  "ipairs", "next",    "p
                                    "tostring", "type",   "xpcall", "_VERSION"};
 const char *const AllowedLibraries[] = {LUA_STRLIBNAME, LUA_TABLIBNAME, LUA_MATHLIBNAME,
                                         LUA_UTF8LIBNAME};
+
+enum class Kind { Nil, Boolean, Integer, Number, Text };
 
 // Texts compare byte by byte during an evaluation: the same order on every computer, and a
 // comparison costs no more than a memcmp (collation under a user's locale can cost many
@@ -51,6 +55,11 @@ locale_t ByteOrder()
         return byteOrder;
     }();
     return locale;
+}
+
+bool SameText(const QString &a, const QString &b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
 }
 
 // The __index of each evaluation's layer of globals: takes a name from the base, a library
@@ -79,21 +88,72 @@ int copyOnFirstUse(lua_State *L)
     return 1;
 }
 
-// Variables live in an environment of their own until the next reset; its __index is set
-// to a fresh layer for every evaluation.
-int newEnvironment(lua_State *L)
+struct OpenRequest
 {
+    int environment = LUA_NOREF;
+    int layerMetatable = LUA_NOREF;
+};
+
+struct ClearRequest
+{
+    int environment = LUA_NOREF;
+    bool replaced = false;
+};
+
+// Empties the variables' table: what was set, and anything earlier expressions left in it.
+int clearEnvironment(lua_State *L)
+{
+    auto *r = static_cast<ClearRequest *>(lua_touserdata(L, 1));
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->environment);
+    int names = 0;
+    bool replace = false;
+    lua_pushnil(L);
+    while (lua_next(L, 2)) {
+        lua_pop(L, 1);
+        if (++names > MaximumNamesCleared) {
+            lua_pop(L, 1);
+            replace = true;
+            break;
+        }
+        lua_pushvalue(L, -1);
+        lua_pushnil(L);
+        lua_rawset(L, 2);
+    }
+    if (!replace)
+        return 0;
     lua_newtable(L);
-    lua_newtable(L);
+    lua_getmetatable(L, 2);
     lua_setmetatable(L, -2);
-    lua_setfield(L, LUA_REGISTRYINDEX, EnvironmentKey);
+    lua_rawseti(L, LUA_REGISTRYINDEX, r->environment);
+    r->replaced = true;
+    return 0;
+}
+
+struct RetargetRequest
+{
+    int environment = LUA_NOREF;
+    const std::vector<int> *chunks = nullptr;
+};
+
+// Gives the compiled chunks the variables' table that replaced theirs.
+int retargetIn(lua_State *L)
+{
+    const auto *r = static_cast<const RetargetRequest *>(lua_touserdata(L, 1));
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->environment);
+    for (const int chunk : *r->chunks) {
+        lua_rawgeti(L, LUA_REGISTRYINDEX, chunk);
+        lua_pushvalue(L, 2);
+        lua_setupvalue(L, -2, 1);
+        lua_pop(L, 1);
+    }
     return 0;
 }
 
 struct VariableRequest
 {
+    int environment = LUA_NOREF;
     const char *name = nullptr;
-    enum class Kind { Nil, Boolean, Integer, Number, Text } kind = Kind::Nil;
+    Kind kind = Kind::Nil;
     bool boolean = false;
     lua_Integer integer = 0;
     double number = 0;
@@ -104,21 +164,21 @@ struct VariableRequest
 int setVariableIn(lua_State *L)
 {
     const auto *r = static_cast<const VariableRequest *>(lua_touserdata(L, 1));
-    lua_getfield(L, LUA_REGISTRYINDEX, EnvironmentKey);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->environment);
     switch (r->kind) {
-    case VariableRequest::Kind::Nil:
+    case Kind::Nil:
         lua_pushnil(L);
         break;
-    case VariableRequest::Kind::Boolean:
+    case Kind::Boolean:
         lua_pushboolean(L, r->boolean);
         break;
-    case VariableRequest::Kind::Integer:
+    case Kind::Integer:
         lua_pushinteger(L, r->integer);
         break;
-    case VariableRequest::Kind::Number:
+    case Kind::Number:
         lua_pushnumber(L, r->number);
         break;
-    case VariableRequest::Kind::Text:
+    case Kind::Text:
         lua_pushlstring(L, r->text, r->length);
         break;
     }
@@ -126,43 +186,129 @@ int setVariableIn(lua_State *L)
     return 0;
 }
 
-struct EvaluationRequest
+struct CompileRequest
 {
     const char *expression = nullptr; // "return " followed by the text
     std::size_t expressionLength = 0;
     const char *chunk = nullptr; // the text as it is
     std::size_t chunkLength = 0;
+    int environment = LUA_NOREF;
+    // Chunks to drop first, to make room.
+    const std::vector<int> *dropped = nullptr;
+    bool syntaxError = false;
+    bool outOfMemory = false;
+    int reference = LUA_NOREF;
+    std::size_t before = 0;
+    std::size_t after = 0;
+};
+
+std::size_t MemoryInUse(lua_State *L)
+{
+    return std::size_t(lua_gc(L, LUA_GCCOUNT, 0)) * 1024u + std::size_t(lua_gc(L, LUA_GCCOUNTB, 0));
+}
+
+// Compiles the expression into a chunk kept in the registry, with the variables' table as
+// its environment (never the state's own globals), and measures the memory it takes: what
+// is in use after a full collection, with the chunk and without.
+int compileIn(lua_State *L)
+{
+    auto *r = static_cast<CompileRequest *>(lua_touserdata(L, 1));
+    for (const int chunk : *r->dropped)
+        luaL_unref(L, LUA_REGISTRYINDEX, chunk);
+    lua_gc(L, LUA_GCCOLLECT);
+    r->before = MemoryInUse(L);
+    // Text only: precompiled chunks could bypass the checks of the compiler.
+    const int asExpression =
+        luaL_loadbufferx(L, r->expression, r->expressionLength, "=criteria", "t");
+    if (asExpression != LUA_OK) {
+        // Not an expression; perhaps statements that return a value. If neither compiles,
+        // the expression's own message is the helpful one.
+        const int asStatements = luaL_loadbufferx(L, r->chunk, r->chunkLength, "=criteria", "t");
+        if (asStatements != LUA_OK) {
+            lua_pop(L, 1);
+            r->syntaxError = asExpression == LUA_ERRSYNTAX && asStatements == LUA_ERRSYNTAX;
+            r->outOfMemory = asExpression == LUA_ERRMEM || asStatements == LUA_ERRMEM;
+            return lua_error(L);
+        }
+        lua_remove(L, -2);
+    }
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->environment);
+    lua_setupvalue(L, -2, 1);
+    r->reference = luaL_ref(L, LUA_REGISTRYINDEX);
+    lua_gc(L, LUA_GCCOLLECT);
+    r->after = MemoryInUse(L);
+    return 0;
+}
+
+struct DropRequest
+{
+    const std::vector<int> *dropped = nullptr;
+};
+
+int dropIn(lua_State *L)
+{
+    const auto *r = static_cast<const DropRequest *>(lua_touserdata(L, 1));
+    for (const int chunk : *r->dropped)
+        luaL_unref(L, LUA_REGISTRYINDEX, chunk);
+    lua_gc(L, LUA_GCCOLLECT);
+    return 0;
+}
+
+struct RunRequest
+{
+    int chunk = LUA_NOREF;
+    int environment = LUA_NOREF;
+    int layerMetatable = LUA_NOREF;
     int type = LUA_TNIL;
     bool boolean = false;
     double number = 0;
 };
 
-int evaluateIn(lua_State *L)
+// What a run leaves in the chunk and the variables' table goes: the chunk's environment is
+// the variables' table again (an expression may assign _ENV), and the layer of library
+// copies is let go.
+void cleanUp(lua_State *L, int chunk, int environment)
 {
-    auto *r = static_cast<EvaluationRequest *>(lua_touserdata(L, 1));
-    // Text only: precompiled chunks could bypass the checks of the compiler.
-    if (luaL_loadbufferx(L, r->expression, r->expressionLength, "=criteria", "t") != LUA_OK) {
-        // Not an expression; perhaps statements that return a value. If neither compiles,
-        // the expression's own message is the helpful one.
-        if (luaL_loadbufferx(L, r->chunk, r->chunkLength, "=criteria", "t") != LUA_OK) {
-            lua_pop(L, 1);
-            return lua_error(L);
-        }
-        lua_remove(L, -2);
-    }
-    lua_getfield(L, LUA_REGISTRYINDEX, EnvironmentKey);
-    lua_getmetatable(L, -1);
-    lua_newtable(L);
-    luaL_setmetatable(L, LayerKey);
+    lua_pushvalue(L, environment);
+    lua_setupvalue(L, chunk, 1);
+    lua_getmetatable(L, environment);
+    lua_pushnil(L);
     lua_setfield(L, -2, "__index");
     lua_pop(L, 1);
-    lua_setupvalue(L, -2, 1);
+}
+
+// Runs a compiled chunk in the variables' table, over a fresh layer of globals.
+int runIn(lua_State *L)
+{
+    auto *r = static_cast<RunRequest *>(lua_touserdata(L, 1));
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->chunk);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->environment);
+    lua_pushvalue(L, 3);
+    lua_setupvalue(L, 2, 1);
+    lua_getmetatable(L, 3);
+    lua_createtable(L, 0, 4);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->layerMetatable);
+    lua_setmetatable(L, -2);
+    lua_setfield(L, 4, "__index");
+    lua_settop(L, 3);
+    lua_pushvalue(L, 2);
     lua_call(L, 0, 1);
     r->type = lua_type(L, -1);
     if (r->type == LUA_TBOOLEAN)
         r->boolean = lua_toboolean(L, -1);
     else if (r->type == LUA_TNUMBER)
         r->number = lua_tonumber(L, -1);
+    cleanUp(L, 2, 3);
+    return 0;
+}
+
+// The same after a run that failed.
+int cleanUpIn(lua_State *L)
+{
+    const auto *r = static_cast<const RunRequest *>(lua_touserdata(L, 1));
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->chunk);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, r->environment);
+    cleanUp(L, 2, 3);
     return 0;
 }
 
@@ -199,23 +345,63 @@ LuaSandbox::LuaSandbox(CriteriaDocuments *documents, SandboxLimits limits)
     : m_documents(documents), m_limits(limits),
       m_budget(m_limits.instructions, m_limits.processorTime)
 {
-    m_allocation.limit = m_limits.memoryBytes;
-    m_state = lua_newstate(&LuaSandbox::allocate, this);
-    if (!m_state)
-        return;
-    *static_cast<LuaSandbox **>(lua_getextraspace(m_state)) = this;
-    if (!protectedCall(&LuaSandbox::open, nullptr) || !resetVariables()) {
-        lua_close(m_state);
-        m_state = nullptr;
-        return;
-    }
-    m_settledUse = m_allocation.used;
+    updateLimit();
+    restart();
 }
 
 LuaSandbox::~LuaSandbox()
 {
+    close();
+}
+
+void LuaSandbox::close()
+{
     if (m_state)
         lua_close(m_state);
+    m_state = nullptr;
+    m_environment = LUA_NOREF;
+    m_layerMetatable = LUA_NOREF;
+    m_chunks.clear();
+    m_chunkIndex.clear();
+    m_chunkSourceBytes = 0;
+    m_chunkMemory = 0;
+    updateLimit();
+}
+
+void LuaSandbox::restart()
+{
+    close();
+    m_state = lua_newstate(&LuaSandbox::allocate, this);
+    if (!m_state)
+        return;
+    ++m_statesStarted;
+    *static_cast<LuaSandbox **>(lua_getextraspace(m_state)) = this;
+    OpenRequest opened;
+    if (!protectedCall(&LuaSandbox::open, &opened)) {
+        close();
+        return;
+    }
+    m_environment = opened.environment;
+    m_layerMetatable = opened.layerMetatable;
+    for (const Variable &v : m_variables) {
+        if (v.set && !setInState(v)) {
+            close();
+            return;
+        }
+    }
+    m_settledUse = m_allocation.used;
+}
+
+bool LuaSandbox::start()
+{
+    if (!m_state)
+        restart();
+    return m_state != nullptr;
+}
+
+void LuaSandbox::updateLimit()
+{
+    m_allocation.limit = m_limits.memoryBytes + m_chunkMemory;
 }
 
 void *LuaSandbox::allocate(void *ud, void *ptr, std::size_t oldSize, std::size_t newSize)
@@ -327,6 +513,8 @@ int LuaSandbox::priceCostNumber(lua_State *L)
 
 int LuaSandbox::open(lua_State *L)
 {
+    auto *r = static_cast<OpenRequest *>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
     luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
     luaL_requiref(L, LUA_STRLIBNAME, luaopen_string, 1);
     luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
@@ -356,8 +544,15 @@ int LuaSandbox::open(lua_State *L)
     lua_pushvalue(L, -2);
     lua_pushcclosure(L, &copyOnFirstUse, 1);
     lua_setfield(L, -2, "__index");
-    lua_pop(L, 1);
+    r->layerMetatable = luaL_ref(L, LUA_REGISTRYINDEX);
     lua_setfield(L, LUA_REGISTRYINDEX, BaseKey);
+
+    // The variables live in a table of their own, until the next reset; its metatable's
+    // __index is a fresh layer of globals for every evaluation, and nothing in between.
+    lua_newtable(L);
+    lua_newtable(L);
+    lua_setmetatable(L, -2);
+    r->environment = luaL_ref(L, LUA_REGISTRYINDEX);
     return 0;
 }
 
@@ -366,10 +561,10 @@ bool LuaSandbox::protectedCall(int (*f)(lua_State *), void *data)
     lua_State *L = m_state;
     lua_pushcfunction(L, f);
     lua_pushlightuserdata(L, data);
-    const int status = lua_pcall(L, 1, 0, 0);
+    m_status = lua_pcall(L, 1, 0, 0);
     // A stop that a pcall in the expression caught and gave as the expression's result (in
     // a tail call, where no instruction follows) still ends the evaluation.
-    if (status == LUA_OK && m_budget.spent() == EvaluationBudget::Spent::Nothing) {
+    if (m_status == LUA_OK && m_budget.spent() == EvaluationBudget::Spent::Nothing) {
         m_failure.clear();
         return true;
     }
@@ -378,7 +573,7 @@ bool LuaSandbox::protectedCall(int (*f)(lua_State *), void *data)
         m_failure = QStringLiteral("the expression ran too long");
     else if (m_budget.spent() == EvaluationBudget::Spent::ProcessorTime)
         m_failure = QStringLiteral("the expression used too much processor time");
-    else if (status == LUA_ERRMEM)
+    else if (m_status == LUA_ERRMEM)
         m_failure = QStringLiteral("the expression used too much memory");
     else if (lua_type(L, -1) == LUA_TSTRING) {
         // An expression's own error text can be as long as memory allows; LastError and the
@@ -392,105 +587,341 @@ bool LuaSandbox::protectedCall(int (*f)(lua_State *), void *data)
     return false;
 }
 
+bool LuaSandbox::failedBadly() const
+{
+    // Lua keeps a state whole through the errors an expression raises; running out of memory
+    // or failing while handling an error leave less to rely on, in Lua and in the functions
+    // of this sandbox, so the state goes.
+    return m_status != LUA_OK && m_status != LUA_ERRRUN && m_status != LUA_ERRSYNTAX;
+}
+
+bool LuaSandbox::setInState(const Variable &variable)
+{
+    VariableRequest r;
+    r.environment = m_environment;
+    r.name = variable.utf8Name.constData();
+    r.kind = Kind(variable.kind);
+    r.boolean = variable.boolean;
+    r.integer = lua_Integer(variable.integer);
+    r.number = variable.number;
+    r.text = variable.utf8Text.constData();
+    r.length = std::size_t(variable.utf8Text.size());
+    return protectedCall(&setVariableIn, &r);
+}
+
 bool LuaSandbox::resetVariables()
 {
-    if (!m_state)
+    if (!start())
         return false;
     m_documents->clear();
-    return protectedCall(&newEnvironment, nullptr);
+    // The texts set before the last reset and not since are forgotten; those set since keep
+    // their UTF-8 for the same text set again.
+    std::erase_if(m_variables, [](const Variable &v) { return !v.set; });
+    for (Variable &v : m_variables)
+        v.set = false;
+    ClearRequest r;
+    r.environment = m_environment;
+    bool cleared = protectedCall(&clearEnvironment, &r);
+    if (cleared && r.replaced) {
+        std::vector<int> chunks;
+        for (const Chunk &c : m_chunks) {
+            if (c.reference != LUA_NOREF)
+                chunks.push_back(c.reference);
+        }
+        RetargetRequest retarget;
+        retarget.environment = m_environment;
+        retarget.chunks = &chunks;
+        cleared = protectedCall(&retargetIn, &retarget);
+    }
+    if (!cleared)
+        restart();
+    return m_state != nullptr;
 }
 
 Status LuaSandbox::setVariable(const QString &name, const Variant &value)
 {
-    if (!IsVariableName(name))
+    auto known = std::find_if(m_variables.begin(), m_variables.end(),
+                              [&](const Variable &v) { return v.name == name; });
+    if (known == m_variables.end() && !IsVariableName(name))
         return Status::error(Error::InvalidProcedureCall,
                              QStringLiteral("Not a variable name: %1").arg(name));
-    const QByteArray utf8Name = name.toUtf8();
-    QByteArray text;
-    VariableRequest r;
-    r.name = utf8Name.constData();
+    Variable v;
+    if (known != m_variables.end()) {
+        v = *known;
+    } else {
+        v.name = name;
+        v.utf8Name = name.toUtf8();
+    }
+    const QString earlierText = v.kind == int(Kind::Text) ? v.text : QString();
+    const QByteArray earlierUtf8 = v.kind == int(Kind::Text) ? v.utf8Text : QByteArray();
+    v.text = QString();
+    v.utf8Text = QByteArray();
     switch (TypeOf(value)) {
     case VariantType::Empty:
     case VariantType::Null:
+        v.kind = int(Kind::Nil);
         break;
     case VariantType::Bool:
-        r.kind = VariableRequest::Kind::Boolean;
-        r.boolean = ToBool(value).value_or(false);
+        v.kind = int(Kind::Boolean);
+        v.boolean = ToBool(value).value_or(false);
         break;
     case VariantType::Int16:
     case VariantType::Int32:
-        r.kind = VariableRequest::Kind::Integer;
-        r.integer = ToInt32(value).value_or(0);
+        v.kind = int(Kind::Integer);
+        v.integer = ToInt32(value).value_or(0);
         break;
     case VariantType::Single:
     case VariantType::Double:
-        r.kind = VariableRequest::Kind::Number;
-        r.number = ToDouble(value).value_or(0.0);
+        v.kind = int(Kind::Number);
+        v.number = ToDouble(value).value_or(0.0);
         break;
     case VariantType::Currency:
-        r.kind = VariableRequest::Kind::Number;
-        r.number = double(value.value<CurrencyValue>().scaled) / 10000.0;
+        v.kind = int(Kind::Number);
+        v.number = double(value.value<CurrencyValue>().scaled) / 10000.0;
         break;
     case VariantType::String:
-        r.kind = VariableRequest::Kind::Text;
-        text = value.toString().toUtf8();
-        r.text = text.constData();
-        r.length = std::size_t(text.size());
+        v.kind = int(Kind::Text);
+        v.text = value.toString();
+        // The same document again, for the next charge of the line: converted once.
+        v.utf8Text =
+            !earlierUtf8.isNull() && SameText(earlierText, v.text) ? earlierUtf8 : v.text.toUtf8();
         break;
     case VariantType::Object:
     case VariantType::Unsupported:
         return Status::error(Error::TypeMismatch);
     }
-    if (!m_state || !protectedCall(&setVariableIn, &r))
+    if (!start())
         return Status::error(Error::InvalidProcedureCall,
-                             m_state ? m_failure : QStringLiteral("The formula engine is closed."));
+                             QStringLiteral("The formula engine is closed."));
+    v.set = true;
+    if (!setInState(v)) {
+        const QString failure = m_failure;
+        // With the variables as they were.
+        if (failedBadly())
+            restart();
+        return Status::error(Error::InvalidProcedureCall, failure);
+    }
+    if (known != m_variables.end())
+        *known = std::move(v);
+    else
+        m_variables.push_back(std::move(v));
     return Status();
 }
 
-LuaSandbox::Outcome LuaSandbox::evaluate(const QString &expression)
+QByteArray LuaSandbox::textVariable(const QString &name) const
 {
-    if (!m_state)
-        return {MakeNull(), QStringLiteral("the formula engine is closed")};
-    if (expression.trimmed().isEmpty())
-        return {MakeNull(), QStringLiteral("there is no expression")};
-    if (expression.size() > MaximumExpressionLength)
-        return {MakeNull(), QStringLiteral("the expression is too long")};
+    for (const Variable &v : m_variables) {
+        if (v.set && v.kind == int(Kind::Text) && v.name == name)
+            return v.utf8Text;
+    }
+    return QByteArray();
+}
 
-    const QByteArray chunk = expression.toUtf8();
-    const QByteArray asExpression = QByteArrayLiteral("return ") + chunk;
-    EvaluationRequest r;
-    r.expression = asExpression.constData();
-    r.expressionLength = std::size_t(asExpression.size());
-    r.chunk = chunk.constData();
-    r.chunkLength = std::size_t(chunk.size());
+LuaSandbox::ChunkList::iterator LuaSandbox::cached(const QString &expression)
+{
+    if (!m_chunks.empty() && SameText(m_chunks.front().expression, expression))
+        return m_chunks.begin();
+    const auto found = m_chunkIndex.find(expression);
+    if (found == m_chunkIndex.end())
+        return m_chunks.end();
+    m_chunks.splice(m_chunks.begin(), m_chunks, found->second);
+    return found->second;
+}
 
-    const locale_t byteOrder = ByteOrder();
-    const locale_t previousLocale = byteOrder ? uselocale(byteOrder) : nullptr;
-    m_budget.start();
-    lua_sethook(m_state, &LuaSandbox::countInstructions, LUA_MASKCOUNT, HookInterval);
-    const bool ok = protectedCall(&evaluateIn, &r);
-    lua_sethook(m_state, nullptr, 0, 0);
-    m_budget.finish();
-    if (previousLocale)
-        uselocale(previousLocale);
-    // What an evaluation leaves stays reachable from stack slots that the next one has not
-    // written yet, and even an emergency collection keeps it; a full collection clears those
-    // slots, so that every evaluation starts with about the memory of the first.
+void LuaSandbox::drop(ChunkList::iterator chunk)
+{
+    m_chunkSourceBytes -= chunk->sourceBytes;
+    m_chunkMemory -= chunk->memory;
+    m_chunkIndex.erase(chunk->expression);
+    m_chunks.erase(chunk);
+    updateLimit();
+}
+
+void LuaSandbox::makeRoom(std::size_t sourceBytes, std::size_t memory, std::vector<int> &dropped)
+{
+    while (!m_chunks.empty() &&
+           (m_chunks.size() >= m_limits.chunks ||
+            m_chunkSourceBytes + sourceBytes > m_limits.chunkSourceBytes ||
+            m_chunkMemory + memory > m_limits.chunkMemory)) {
+        const auto last = std::prev(m_chunks.end());
+        if (last->reference != LUA_NOREF)
+            dropped.push_back(last->reference);
+        drop(last);
+    }
+}
+
+// What an evaluation leaves stays reachable from stack slots that the next one has not
+// written yet, and even an emergency collection keeps it; a full collection clears those
+// slots, so that every evaluation starts with about the memory of the first.
+void LuaSandbox::settle()
+{
     m_settledUse = std::min(m_settledUse, m_allocation.used);
     if (m_allocation.used > m_settledUse + SettleAbove) {
         lua_gc(m_state, LUA_GCCOLLECT);
         m_settledUse = m_allocation.used;
     }
-    if (!ok)
-        return {MakeNull(), m_failure};
+}
 
-    switch (r.type) {
+// The conditions of an evaluation, from its start to its end: texts ordered by their bytes,
+// the budget running, the instruction hook set.
+class LuaSandbox::EvaluationWindow
+{
+public:
+    EvaluationWindow(lua_State *L, EvaluationBudget &budget, int interval, lua_Hook hook)
+        : m_state(L), m_budget(budget)
+    {
+        const locale_t byteOrder = ByteOrder();
+        m_previousLocale = byteOrder ? uselocale(byteOrder) : nullptr;
+        m_budget.start();
+        lua_sethook(m_state, hook, LUA_MASKCOUNT, interval);
+    }
+    ~EvaluationWindow() { close(); }
+    // Whether the evaluation ran out of its budget, while the window is open.
+    bool spent() const { return m_budget.spent() != EvaluationBudget::Spent::Nothing; }
+    void close()
+    {
+        if (!m_state)
+            return;
+        lua_sethook(m_state, nullptr, 0, 0);
+        m_budget.finish();
+        if (m_previousLocale)
+            uselocale(m_previousLocale);
+        m_state = nullptr;
+    }
+
+private:
+    lua_State *m_state;
+    EvaluationBudget &m_budget;
+    locale_t m_previousLocale = nullptr;
+};
+
+LuaSandbox::Outcome LuaSandbox::evaluate(const QString &expression)
+{
+    if (!start())
+        return {MakeNull(), QStringLiteral("the formula engine is closed")};
+    // An expression in the cache is neither empty nor too long.
+    auto chunk = cached(expression);
+    if (chunk == m_chunks.end()) {
+        if (expression.trimmed().isEmpty())
+            return {MakeNull(), QStringLiteral("there is no expression")};
+        if (expression.size() > MaximumExpressionLength)
+            return {MakeNull(), QStringLiteral("the expression is too long")};
+    } else if (chunk->reference == LUA_NOREF) {
+        return {MakeNull(), chunk->error};
+    }
+
+    // Compiling counts against the evaluation's budget and ceiling, as it always did.
+    EvaluationWindow window(m_state, m_budget, HookInterval, &LuaSandbox::countInstructions);
+    bool transient = false;
+    if (chunk == m_chunks.end()) {
+        Outcome failed;
+        chunk = compile(expression, window, failed, transient);
+        if (chunk == m_chunks.end())
+            return failed;
+    }
+    RunRequest r;
+    r.chunk = chunk->reference;
+    r.environment = m_environment;
+    r.layerMetatable = m_layerMetatable;
+    const bool ran = protectedCall(&runIn, &r);
+    window.close();
+    const QString failure = m_failure;
+    if (!ran && failedBadly()) {
+        restart();
+        return {MakeNull(), failure};
+    }
+    bool sound = ran || protectedCall(&cleanUpIn, &r);
+    if (sound && transient) {
+        std::vector<int> dropped{chunk->reference};
+        drop(chunk);
+        DropRequest d;
+        d.dropped = &dropped;
+        sound = protectedCall(&dropIn, &d);
+    }
+    if (!sound)
+        restart();
+    else
+        settle();
+    if (!ran)
+        return {MakeNull(), failure};
+    return outcome(r.type, r.boolean, r.number);
+}
+
+LuaSandbox::ChunkList::iterator LuaSandbox::compile(const QString &expression,
+                                                    EvaluationWindow &window, Outcome &failed,
+                                                    bool &transient)
+{
+    const QByteArray source = expression.toUtf8();
+    const std::size_t sourceBytes = std::size_t(source.size());
+    const QByteArray asExpression = QByteArrayLiteral("return ") + source;
+    std::vector<int> dropped;
+    makeRoom(sourceBytes, 0, dropped);
+    CompileRequest c;
+    c.expression = asExpression.constData();
+    c.expressionLength = std::size_t(asExpression.size());
+    c.chunk = source.constData();
+    c.chunkLength = sourceBytes;
+    c.environment = m_environment;
+    c.dropped = &dropped;
+    const bool compiled = protectedCall(&compileIn, &c);
+    const bool stopped = window.spent();
+    const QString failure = m_failure;
+    failed = {MakeNull(), failure};
+    if (c.reference == LUA_NOREF) {
+        window.close();
+        if (failedBadly() || c.outOfMemory) {
+            restart();
+            return m_chunks.end();
+        }
+        // The same expression fails the same way next time, without compiling.
+        if (c.syntaxError && !stopped && m_limits.chunks > 0 &&
+            sourceBytes <= m_limits.chunkSourceBytes) {
+            m_chunks.push_front(Chunk{expression, LUA_NOREF, failure, sourceBytes, 0});
+            m_chunkIndex.emplace(expression, m_chunks.begin());
+            m_chunkSourceBytes += sourceBytes;
+        }
+        settle();
+        return m_chunks.end();
+    }
+    // Even when compiling used up the budget: the chunk is good.
+    const std::size_t memory = c.after > c.before ? c.after - c.before : 0;
+    dropped.clear();
+    makeRoom(0, memory, dropped);
+    m_chunks.push_front(Chunk{expression, c.reference, QString(), sourceBytes, memory});
+    m_chunkIndex.emplace(expression, m_chunks.begin());
+    m_chunkSourceBytes += sourceBytes;
+    m_chunkMemory += memory;
+    updateLimit();
+    // A chunk larger than the cache runs once and goes.
+    transient = m_limits.chunks == 0 || sourceBytes > m_limits.chunkSourceBytes ||
+                memory > m_limits.chunkMemory;
+    if (!dropped.empty()) {
+        DropRequest d;
+        d.dropped = &dropped;
+        if (!protectedCall(&dropIn, &d)) {
+            window.close();
+            restart();
+            return m_chunks.end();
+        }
+    }
+    m_settledUse = m_allocation.used;
+    if (!compiled) {
+        window.close();
+        settle();
+        return m_chunks.end();
+    }
+    return m_chunks.begin();
+}
+
+LuaSandbox::Outcome LuaSandbox::outcome(int type, bool boolean, double number)
+{
+    switch (type) {
     case LUA_TBOOLEAN:
-        return {MakeBool(r.boolean), QString()};
+        return {MakeBool(boolean), QString()};
     case LUA_TNUMBER:
-        if (std::isnan(r.number))
+        if (std::isnan(number))
             return {MakeNull(), QStringLiteral("the expression gives no number")};
-        return {MakeDouble(r.number), QString()};
+        return {MakeDouble(number), QString()};
     case LUA_TNIL:
         return {MakeNull(), QString()};
     default:
