@@ -218,9 +218,9 @@ UniqueIDIndex::UniqueIDIndex(const LineStore &store)
         m_first.insert(records[size_t(i)].UniqueID.toLower(), i);
 }
 
-int UniqueIDIndex::find(const QString &uniqueID) const
+int UniqueIDIndex::find(QStringView uniqueID) const
 {
-    return m_first.value(uniqueID.toLower(), -1);
+    return m_first.value(uniqueID.toString().toLower(), -1);
 }
 
 } // namespace zeltpc5

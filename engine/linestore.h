@@ -112,7 +112,7 @@ class UniqueIDIndex
 public:
     explicit UniqueIDIndex(const LineStore &store);
     // The first line whose identifier equals the given one in any letter case, or -1.
-    int find(const QString &uniqueID) const;
+    int find(QStringView uniqueID) const;
 
 private:
     QHash<QString, int> m_first;

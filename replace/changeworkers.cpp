@@ -11,6 +11,8 @@
 #include "xml/texttemplate.h"
 #include "xml/xmlaccess.h"
 
+#include <QStringTokenizer>
+
 namespace zeltpc5 {
 
 namespace {
@@ -43,9 +45,10 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
 {
     if (uniqueIDs.isEmpty())
         return;
-    const QStringList ids = uniqueIDs.split(QLatin1Char('|'));
+    // Read in place: a copy of every identifier is memory a long run does not need.
+    const auto ids = QStringTokenizer(uniqueIDs, u'|');
     if (progress) {
-        progress->setRange(0, int(ids.size()));
+        progress->setRange(0, int(uniqueIDs.count(u'|') + 1));
         progress->setValue(0);
     }
     SqlSession session = run.host.ZELTSQL();
@@ -53,7 +56,7 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
     run.host.cacheReads();
     ChargeSession chargeRun(run.host);
     const UniqueIDIndex index(run.lines);
-    for (const QString &id : ids) {
+    for (const QStringView id : ids) {
         if (!id.isEmpty()) {
             const int found = index.find(id);
             // Searching the table line by line stops at a cancel request before reaching any

@@ -167,8 +167,10 @@ private:
 };
 
 // Prints the lines the tool worked on, and collects them for --apply.
+// The changed lines keep their new documents only when they may be written: over a quote of
+// many thousand lines those are most of the memory the run needs.
 std::vector<QuoteLine> report(CommandContext &c, const Session &s, const DispatchPtr &engine,
-                              const QStringList &ids, bool priceChange)
+                              const QStringList &ids, bool priceChange, bool keepDocuments = false)
 {
     const bool json = c.parser().isSet(JsonOption);
     QJsonArray rows;
@@ -249,6 +251,10 @@ std::vector<QuoteLine> report(CommandContext &c, const Session &s, const Dispatc
                 c.err() << "Line " << line << " was not written: " << reason << "." << Qt::endl;
                 continue;
             }
+            if (!keepDocuments) {
+                l.itemXML.clear();
+                l.priceCostXML.clear();
+            }
             changed.push_back(std::move(l));
         }
     }
@@ -299,7 +305,9 @@ int runChange(CommandContext &c, Session &s, QStringView show, QStringView direc
     if (!c.parser().isSet(JsonOption))
         c.out() << "Quote " << s.quote.number << " (" << s.quote.customerName << ")"
                 << (completed ? "" : " - cancelled") << Qt::endl;
-    const auto changed = report(c, s, engine, s.selectedIDs.split(QLatin1Char('|')), true);
+    const bool mayWrite = gui ? allowWrite : c.parser().isSet(ApplyOption);
+    const auto changed =
+        report(c, s, engine, s.selectedIDs.split(QLatin1Char('|')), true, mayWrite);
     // With windows the user decides in the review window: OK writes, Cancel writes nothing.
     bool reviewed = false;
     if (gui && completed && allowWrite) {
