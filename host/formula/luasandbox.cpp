@@ -362,6 +362,8 @@ LuaSandbox::LuaSandbox(CriteriaDocuments *documents, SandboxLimits limits)
     : m_documents(documents), m_limits(limits),
       m_budget(m_limits.instructions, m_limits.processorTime)
 {
+    // A new sandbox has no variables, so no documents either.
+    m_documents->clear();
     updateLimit();
     restart();
 }

@@ -174,7 +174,8 @@ TEST(CriteriaDocuments, everyCharacterReadsAlikeWherever)
         "<PriceCostData><Style>v</Style></PriceCostData>%1",
         "<?xml version=\"1.0\"?>%1<PriceCostData><Style>v</Style></PriceCostData>",
         "<PriceCostData><Style/%1></PriceCostData>",
-        "<ItemData><Options><Option><Name>N%1</Name><Value>%1</Value></Option></Options></ItemData>",
+        "<ItemData><Options><Option><Name>N%1</Name><Value>%1</Value></Option></Options></"
+        "ItemData>",
     };
     std::vector<char16_t> units;
     for (char16_t u = 1; u < 0x180; ++u)
@@ -189,9 +190,9 @@ TEST(CriteriaDocuments, everyCharacterReadsAlikeWherever)
             SCOPED_TRACE(xml.toStdString());
             fast += ReadAlike(xml) ? 0 : 1;
         }
-        for (const char *reference : {"9", "10", "13", "31", "32", "55295", "55296", "57344",
-                                      "65533", "65534", "65536", "1114111", "1114112", "x1F600",
-                                      "xD800", "X41", "x", "", "0065"}) {
+        for (const char *reference :
+             {"9", "10", "13", "31", "32", "55295", "55296", "57344", "65533", "65534", "65536",
+              "1114111", "1114112", "x1F600", "xD800", "X41", "x", "", "0065"}) {
             const QString xml = QString::fromLatin1(place).replace(
                 QStringLiteral("%1"), QStringLiteral("&#%1;").arg(QLatin1String(reference)));
             SCOPED_TRACE(xml.toStdString());

@@ -300,8 +300,8 @@ TEST(LuaSandboxMemory, aTextNotSetAgainAfterAResetLeavesTheWholeCeiling)
     ASSERT_TRUE(sandbox.setVariable(QStringLiteral("Big"), big).ok());
     ASSERT_TRUE(sandbox.resetVariables());
     ASSERT_TRUE(sandbox.setVariable(QStringLiteral("Big"), big).ok());
-    EXPECT_TRUE(ToBool(sandbox.evaluate(QStringLiteral("#Big == 8000000 and Big:sub(-1) == 'x'"))
-                           .value)
-                    .value_or(false));
+    EXPECT_TRUE(
+        ToBool(sandbox.evaluate(QStringLiteral("#Big == 8000000 and Big:sub(-1) == 'x'")).value)
+            .value_or(false));
     EXPECT_EQ(sandbox.statesStarted(), 1);
 }
