@@ -295,8 +295,9 @@ bool IsSpace(std::string_view text)
 // declaration, and no '<' in an attribute value (QXmlStreamReader rejects it, pugixml does
 // not). A text pugixml parses is read here as pugixml reads it: tags end at the '>' outside
 // quotes.
-Scan ScanText(std::string_view text)
+Scan ScanText(const QByteArray &utf8)
 {
+    const std::string_view text(utf8.constData(), std::size_t(utf8.size()));
     Scan scan;
     if (text.starts_with("\xEF\xBB\xBF"))
         return scan;
@@ -330,7 +331,8 @@ Scan ScanText(std::string_view text)
     };
     auto rest = [&] { return text.substr(std::size_t(p - start)); };
     for (;;) {
-        while (p != end && !remarkable[*p])
+        // A QByteArray ends in '\0', which every place finds remarkable.
+        while (!remarkable[*p])
             ++p;
         if (p == end)
             break;
@@ -529,7 +531,7 @@ void CollectFields(const pugi::xml_document &document, std::vector<Entry> &entri
 FastRead ReadFast(Kind kind, const QString &text, const QByteArray &utf8,
                   pugi::xml_document &document, std::vector<Entry> &entries)
 {
-    const Scan scan = ScanText(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+    const Scan scan = ScanText(utf8);
     if (!scan.plain || (scan.questionMark && HasSurrogates(text)))
         return FastRead::CannotTell;
     if (!document.load_buffer(utf8.constData(), std::size_t(utf8.size()), ParseOptions,

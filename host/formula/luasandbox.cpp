@@ -97,6 +97,8 @@ struct OpenRequest
 struct ClearRequest
 {
     int environment = LUA_NOREF;
+    // Texts of variables no longer kept.
+    const std::vector<int> *dropped = nullptr;
     bool replaced = false;
 };
 
@@ -104,6 +106,8 @@ struct ClearRequest
 int clearEnvironment(lua_State *L)
 {
     auto *r = static_cast<ClearRequest *>(lua_touserdata(L, 1));
+    for (const int text : *r->dropped)
+        luaL_unref(L, LUA_REGISTRYINDEX, text);
     lua_rawgeti(L, LUA_REGISTRYINDEX, r->environment);
     int names = 0;
     bool replace = false;
@@ -159,11 +163,16 @@ struct VariableRequest
     double number = 0;
     const char *text = nullptr;
     std::size_t length = 0;
+    // The text as a Lua string already, in the registry; or the string made, kept there.
+    int string = LUA_NOREF;
+    int madeString = LUA_NOREF;
+    // A string no longer kept, let go of once the variable is set.
+    int droppedString = LUA_NOREF;
 };
 
 int setVariableIn(lua_State *L)
 {
-    const auto *r = static_cast<const VariableRequest *>(lua_touserdata(L, 1));
+    auto *r = static_cast<VariableRequest *>(lua_touserdata(L, 1));
     lua_rawgeti(L, LUA_REGISTRYINDEX, r->environment);
     switch (r->kind) {
     case Kind::Nil:
@@ -179,10 +188,18 @@ int setVariableIn(lua_State *L)
         lua_pushnumber(L, r->number);
         break;
     case Kind::Text:
-        lua_pushlstring(L, r->text, r->length);
+        if (r->string != LUA_NOREF) {
+            lua_rawgeti(L, LUA_REGISTRYINDEX, r->string);
+        } else {
+            lua_pushlstring(L, r->text, r->length);
+            lua_pushvalue(L, -1);
+            r->madeString = luaL_ref(L, LUA_REGISTRYINDEX);
+        }
         break;
     }
     lua_setfield(L, -2, r->name);
+    if (r->droppedString != LUA_NOREF)
+        luaL_unref(L, LUA_REGISTRYINDEX, r->droppedString);
     return 0;
 }
 
@@ -345,6 +362,8 @@ LuaSandbox::LuaSandbox(CriteriaDocuments *documents, SandboxLimits limits)
     : m_documents(documents), m_limits(limits),
       m_budget(m_limits.instructions, m_limits.processorTime)
 {
+    // A new sandbox has no variables, so no documents either.
+    m_documents->clear();
     updateLimit();
     restart();
 }
@@ -361,6 +380,9 @@ void LuaSandbox::close()
     m_state = nullptr;
     m_environment = LUA_NOREF;
     m_layerMetatable = LUA_NOREF;
+    for (Variable &v : m_variables)
+        v.string = LUA_NOREF;
+    m_stringsToRelease = false;
     m_chunks.clear();
     m_chunkIndex.clear();
     m_chunkSourceBytes = 0;
@@ -383,7 +405,7 @@ void LuaSandbox::restart()
     }
     m_environment = opened.environment;
     m_layerMetatable = opened.layerMetatable;
-    for (const Variable &v : m_variables) {
+    for (Variable &v : m_variables) {
         if (v.set && !setInState(v)) {
             close();
             return;
@@ -595,7 +617,7 @@ bool LuaSandbox::failedBadly() const
     return m_status != LUA_OK && m_status != LUA_ERRRUN && m_status != LUA_ERRSYNTAX;
 }
 
-bool LuaSandbox::setInState(const Variable &variable)
+bool LuaSandbox::setInState(Variable &variable, int droppedString)
 {
     VariableRequest r;
     r.environment = m_environment;
@@ -606,7 +628,12 @@ bool LuaSandbox::setInState(const Variable &variable)
     r.number = variable.number;
     r.text = variable.utf8Text.constData();
     r.length = std::size_t(variable.utf8Text.size());
-    return protectedCall(&setVariableIn, &r);
+    r.string = variable.string;
+    r.droppedString = droppedString;
+    const bool set = protectedCall(&setVariableIn, &r);
+    if (set && variable.kind == int(Kind::Text) && variable.string == LUA_NOREF)
+        variable.string = r.madeString;
+    return set;
 }
 
 bool LuaSandbox::resetVariables()
@@ -615,12 +642,23 @@ bool LuaSandbox::resetVariables()
         return false;
     m_documents->clear();
     // The texts set before the last reset and not since are forgotten; those set since keep
-    // their UTF-8 for the same text set again.
-    std::erase_if(m_variables, [](const Variable &v) { return !v.set; });
-    for (Variable &v : m_variables)
+    // their UTF-8, and their Lua string until the next evaluation, for the same text set
+    // again (the same document for the next charge of the line).
+    std::vector<int> dropped;
+    std::erase_if(m_variables, [&](const Variable &v) {
+        if (v.set)
+            return false;
+        if (v.string != LUA_NOREF)
+            dropped.push_back(v.string);
+        return true;
+    });
+    for (Variable &v : m_variables) {
         v.set = false;
+        m_stringsToRelease = m_stringsToRelease || v.string != LUA_NOREF;
+    }
     ClearRequest r;
     r.environment = m_environment;
+    r.dropped = &dropped;
     bool cleared = protectedCall(&clearEnvironment, &r);
     if (cleared && r.replaced) {
         std::vector<int> chunks;
@@ -654,8 +692,10 @@ Status LuaSandbox::setVariable(const QString &name, const Variant &value)
     }
     const QString earlierText = v.kind == int(Kind::Text) ? v.text : QString();
     const QByteArray earlierUtf8 = v.kind == int(Kind::Text) ? v.utf8Text : QByteArray();
+    const int earlierString = v.string;
     v.text = QString();
     v.utf8Text = QByteArray();
+    v.string = LUA_NOREF;
     switch (TypeOf(value)) {
     case VariantType::Empty:
     case VariantType::Null:
@@ -682,9 +722,14 @@ Status LuaSandbox::setVariable(const QString &name, const Variant &value)
     case VariantType::String:
         v.kind = int(Kind::Text);
         v.text = value.toString();
-        // The same document again, for the next charge of the line: converted once.
-        v.utf8Text =
-            !earlierUtf8.isNull() && SameText(earlierText, v.text) ? earlierUtf8 : v.text.toUtf8();
+        // The same document again, for the next charge of the line: converted once, and
+        // made a Lua string once.
+        if (!earlierUtf8.isNull() && SameText(earlierText, v.text)) {
+            v.utf8Text = earlierUtf8;
+            v.string = earlierString;
+        } else {
+            v.utf8Text = v.text.toUtf8();
+        }
         break;
     case VariantType::Object:
     case VariantType::Unsupported:
@@ -694,7 +739,9 @@ Status LuaSandbox::setVariable(const QString &name, const Variant &value)
         return Status::error(Error::InvalidProcedureCall,
                              QStringLiteral("The formula engine is closed."));
     v.set = true;
-    if (!setInState(v)) {
+    // Once the variable is set, the Lua string of an earlier text goes.
+    const int droppedString = earlierString != v.string ? earlierString : LUA_NOREF;
+    if (!setInState(v, droppedString)) {
         const QString failure = m_failure;
         // With the variables as they were.
         if (failedBadly())
@@ -750,6 +797,19 @@ void LuaSandbox::makeRoom(std::size_t sourceBytes, std::size_t memory, std::vect
     }
 }
 
+// The Lua strings of texts not set again since the reset go before an evaluation, so that
+// they take nothing from its ceiling. luaL_unref raises no error: it writes slots that exist.
+void LuaSandbox::releaseStrings()
+{
+    for (Variable &v : m_variables) {
+        if (!v.set && v.string != LUA_NOREF) {
+            luaL_unref(m_state, LUA_REGISTRYINDEX, v.string);
+            v.string = LUA_NOREF;
+        }
+    }
+    m_stringsToRelease = false;
+}
+
 // What an evaluation leaves stays reachable from stack slots that the next one has not
 // written yet, and even an emergency collection keeps it; a full collection clears those
 // slots, so that every evaluation starts with about the memory of the first.
@@ -799,6 +859,8 @@ LuaSandbox::Outcome LuaSandbox::evaluate(const QString &expression)
 {
     if (!start())
         return {MakeNull(), QStringLiteral("the formula engine is closed")};
+    if (m_stringsToRelease)
+        releaseStrings();
     // An expression in the cache is neither empty nor too long.
     auto chunk = cached(expression);
     if (chunk == m_chunks.end()) {

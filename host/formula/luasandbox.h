@@ -114,6 +114,8 @@ private:
         double number = 0;
         QString text;
         QByteArray utf8Text;
+        // The text as a Lua string, in the registry; LUA_NOREF when there is none.
+        int string = -2;
         bool set = false;
     };
     // A compiled expression, or why the expression does not compile.
@@ -157,7 +159,9 @@ private:
     // Closes the state, forgets its chunks, and starts another with the variables set.
     void restart();
     void close();
-    bool setInState(const Variable &variable);
+    // Sets the variable in the state; droppedString, a string it no longer needs, goes.
+    bool setInState(Variable &variable, int droppedString = -2);
+    void releaseStrings();
     // The cached chunk of an expression, made the most recently used; or none.
     ChunkList::iterator cached(const QString &expression);
     // Compiles an expression into a new chunk of the cache, in the evaluation's window; the
@@ -189,6 +193,8 @@ private:
     int m_environment = -2;
     int m_layerMetatable = -2;
     std::vector<Variable> m_variables;
+    // Texts not set again since the reset still have their Lua strings.
+    bool m_stringsToRelease = false;
     // Most recently used first.
     ChunkList m_chunks;
     std::unordered_map<QString, ChunkList::iterator, TextHash> m_chunkIndex;

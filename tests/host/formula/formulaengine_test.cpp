@@ -375,6 +375,44 @@ TEST_F(FormulaEngineTest, aTerminatedEngineMeetsNothing)
     ASSERT_TRUE(Call(engine, u"PreTerminate").ok());
     EXPECT_EQ(TypeOf(evaluate(QStringLiteral("true"))), VariantType::Null);
     EXPECT_FALSE(lastError().isEmpty());
+    // Initialized again, it starts with nothing of the last line.
+    ASSERT_TRUE(Call(engine, u"Initialize", {MakeObject(DispatchPtr())}).ok());
+    EXPECT_TRUE(met(QStringLiteral("ProductID == nil and OptionXML == nil")));
+    EXPECT_TRUE(met(QStringLiteral("Option('Width') == '' and PriceCost('Style') == ''")));
+}
+
+// One engine for a whole change run, as the charges may use it: each line's answers are that
+// line's, however often each criterion has been evaluated before.
+TEST_F(FormulaEngineTest, oneEngineServesAWholeRun)
+{
+    const QString criteria[] = {QStringLiteral("Option(\"Motor Type\") ~= \"None\""),
+                                QStringLiteral("PriceCost(\"Style\") == \"Cordless\""),
+                                QStringLiteral("ProductID == 2"),
+                                QStringLiteral("OptionNumber(\"Width\") > 40")};
+    for (int line = 0; line < 200; ++line) {
+        const bool motor = line % 3 == 0;
+        const bool cordless = line % 5 == 0;
+        const int width = 30 + line % 20;
+        QString item = ItemXml;
+        item.replace(QStringLiteral("RF Motor"),
+                     motor ? QStringLiteral("RF Motor") : QStringLiteral("None"));
+        item.replace(QStringLiteral("36 1/2"), QString::number(width));
+        QString priceCost = PriceCostXml;
+        priceCost.replace(QStringLiteral("Cordless"),
+                          cordless ? QStringLiteral("Cordless") : QStringLiteral("Standard"));
+        const bool expected[] = {motor, cordless, line % 4 == 2, width > 40};
+        for (int c = 0; c < 4; ++c) {
+            SCOPED_TRACE(line * 10 + c);
+            ASSERT_TRUE(Call(engine, u"ResetVariables").ok());
+            ASSERT_TRUE(
+                Call(engine, u"SetVariable", {QStringLiteral("ProductID"), MakeInt32(line % 4)})
+                    .ok());
+            ASSERT_TRUE(Call(engine, u"SetVariable", {QStringLiteral("OptionXML"), item}).ok());
+            ASSERT_TRUE(
+                Call(engine, u"SetVariable", {QStringLiteral("PriceCostXML"), priceCost}).ok());
+            EXPECT_EQ(met(criteria[c]), expected[c]);
+        }
+    }
 }
 
 } // namespace

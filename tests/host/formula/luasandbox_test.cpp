@@ -278,3 +278,30 @@ TEST(LuaSandboxMemory, aFullChunkCacheLeavesAnEvaluationTheWholeCeiling)
     EXPECT_EQ(TypeOf(tooHeavy.value), VariantType::Null);
     EXPECT_EQ(tooHeavy.error, QStringLiteral("the expression used too much memory"));
 }
+
+// A text keeps its Lua string through a reset, for the same text set again; one not set again
+// takes nothing from the next evaluation's ceiling.
+TEST(LuaSandboxMemory, aTextNotSetAgainAfterAResetLeavesTheWholeCeiling)
+{
+    CriteriaDocuments documents;
+    SandboxLimits limits;
+    limits.processorTime = std::chrono::seconds(60);
+    LuaSandbox sandbox(&documents, limits);
+    const QString big(8'000'000, u'x');
+    ASSERT_TRUE(sandbox.setVariable(QStringLiteral("Big"), big).ok());
+    EXPECT_TRUE(ToBool(sandbox.evaluate(QStringLiteral("#Big == 8000000")).value).value_or(false));
+    ASSERT_TRUE(sandbox.resetVariables());
+    const auto heavy = sandbox.evaluate(
+        QStringLiteral("Big == nil and (function() local s, t = string.rep('x', 4e6) .. 'a', "
+                       "string.rep('x', 4e6) .. 'b' return #s + #t == 8000002 end)()"));
+    EXPECT_EQ(ToBool(heavy.value), std::optional<bool>(true)) << heavy.error.toStdString();
+    // Set again after a reset, the same text is there again.
+    ASSERT_TRUE(sandbox.resetVariables());
+    ASSERT_TRUE(sandbox.setVariable(QStringLiteral("Big"), big).ok());
+    ASSERT_TRUE(sandbox.resetVariables());
+    ASSERT_TRUE(sandbox.setVariable(QStringLiteral("Big"), big).ok());
+    EXPECT_TRUE(
+        ToBool(sandbox.evaluate(QStringLiteral("#Big == 8000000 and Big:sub(-1) == 'x'")).value)
+            .value_or(false));
+    EXPECT_EQ(sandbox.statesStarted(), 1);
+}
