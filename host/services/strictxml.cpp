@@ -160,17 +160,18 @@ bool IsNCName(std::string_view name, bool &nonAscii)
     return IsNCName(name, nonAscii, units) && units <= MaxNameUnits;
 }
 
-bool StartsAsName(std::string_view part)
+bool StartsAsName(std::string_view name)
 {
-    return !part.empty() && !(part.front() >= '0' && part.front() <= '9') && part.front() != '-' &&
-           part.front() != '.';
+    return !name.empty() && !(name.front() >= '0' && name.front() <= '9') && name.front() != '-' &&
+           name.front() != '.';
 }
 
-// A name as pugixml took it (NUL-terminated), with at most one colon, between two parts that
-// are names without a colon. pugixml has already held each ASCII byte of a name to the name
-// characters and its first byte to the start characters (":" among them), so an ASCII name
-// needs only its colon and the first character of each part looked at. A name with other
-// characters is checked whole, and nonAscii is set.
+// A name as pugixml took it (NUL-terminated): a prefix and a colon or none, then a local
+// name, each of the two a name without a colon. pugixml has already held each ASCII byte of
+// a name to the name characters and its first byte to the start characters (":" among
+// them), so an ASCII name needs only its colon and the first character of the prefix and of
+// the local name looked at. A name with other characters is checked whole, and nonAscii is
+// set.
 bool IsQName(const char *name, std::string_view &prefix, std::string_view &local, bool &nonAscii)
 {
     const char *colon = nullptr;

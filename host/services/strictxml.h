@@ -17,11 +17,16 @@
 //     expands them, libxml2 here keeps them as references);
 //   - references other than the five predefined entities and character references to
 //     characters XML can carry; "<" in attribute values; "]]>" in text; "--" in comments;
-//   - names with more than one colon or an empty part, prefixes bound nowhere, "xmlns"
-//     misused, the XML namespaces rebound, attributes given twice (by name or by namespace);
-//   - names outside ASCII that XML 1.0 does not allow. Element names and processing
-//     instruction targets outside ASCII are also given to QXmlStreamReader, which follows an
-//     older, narrower edition of the name rules.
+//   - names with more than one colon or nothing on one side of it, prefixes bound nowhere,
+//     "xmlns" misused, the XML namespaces rebound, attributes given twice (by name or by
+//     namespace), names outside ASCII that XML 1.0 does not allow;
+//   - what the readers' limits refuse: names of more than 4096 UTF-16 units
+//     (QXmlStreamReader), elements nested more than 257 deep (libxml2), more than 8 MiB of
+//     UTF-8 (the component).
+// The few documents these checks cannot settle alone also go to the readers themselves: one
+// with namespaces to libxml2 (a namespace name must be a URI reference to it), one with
+// element names or instruction targets outside ASCII to QXmlStreamReader (it follows an
+// older, narrower edition of the name rules).
 // Whatever is accepted here, both readers read to the end with the same meaning.
 #pragma once
 
