@@ -270,10 +270,15 @@ const DispatchPtr &ChargeSession::engine()
     return m_engine;
 }
 
-void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
-                            const XmlDocument &priceCost, ChargeSession &chargeRun)
+namespace {
+
+// Sets Applies of every applying charge from its dates, then its criteria. engineFor gives the
+// formula engine for a charge (null without criteria); lineFacts gives the line's product and
+// the price/cost text the engine receives, asked once, for the first criterion checked.
+template <class EngineFor, class LineFacts>
+void ApplyDatesAndCriteria(AdditionalChargeList &charges, const QString &itemXml,
+                           EngineFor engineFor, LineFacts lineFacts)
 {
-    static const DispatchPtr NoEngine;
     DateBoundaries boundaries;
     const double now = SerialFromDateTime(QDateTime::currentDateTime());
     std::optional<qint32> productID;
@@ -285,37 +290,48 @@ void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXm
             charge.Applies = false;
             continue;
         }
-        const DispatchPtr &engine = charge.Criteria.isEmpty() ? NoEngine : chargeRun.engine();
-        if (!productID && engine) {
-            priceCostXml = priceCost.xml();
-            productID = GetXMLLong(PriceCostData::ProductID,
-                                   FindChildNode(priceCost, PriceCostData::Root), 0);
-        }
+        const DispatchPtr &engine = engineFor(charge);
+        if (!productID && engine)
+            productID = lineFacts(priceCostXml);
         charge.Applies = CriteriaMet(charge, itemXml, productID.value_or(0), priceCostXml, engine);
     }
+}
+
+} // namespace
+
+void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
+                            const XmlDocument &priceCost, ChargeSession &chargeRun)
+{
+    static const DispatchPtr NoEngine;
+    ApplyDatesAndCriteria(
+        charges, itemXml,
+        [&](const AdditionalCharge &c) -> const DispatchPtr & {
+            return c.Criteria.isEmpty() ? NoEngine : chargeRun.engine();
+        },
+        [&](QString &text) {
+            text = priceCost.xml();
+            return GetXMLLong(PriceCostData::ProductID,
+                              FindChildNode(priceCost, PriceCostData::Root), 0);
+        });
 }
 
 void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
                             QString &priceCostXml, const HostServices &host)
 {
+    static const DispatchPtr NoEngine;
     ChargeSession chargeRun(host);
     const DispatchPtr engine = chargeRun.engine();
-
-    DateBoundaries boundaries;
-    const double now = SerialFromDateTime(QDateTime::currentDateTime());
     // Serialising the parsed text again gives the same text, so one line needs it once.
-    std::optional<qint32> productID;
-    for (AdditionalCharge &charge : charges) {
-        if (!charge.Applies)
-            continue;
-        if (!InForce(charge, now, boundaries)) {
-            charge.Applies = false;
-            continue;
-        }
-        if (!productID && engine && !charge.Criteria.isEmpty())
-            productID = NormalisePriceCost(priceCostXml);
-        charge.Applies = CriteriaMet(charge, itemXml, productID.value_or(0), priceCostXml, engine);
-    }
+    ApplyDatesAndCriteria(
+        charges, itemXml,
+        [&](const AdditionalCharge &c) -> const DispatchPtr & {
+            return c.Criteria.isEmpty() ? NoEngine : engine;
+        },
+        [&](QString &text) {
+            const qint32 productID = NormalisePriceCost(priceCostXml);
+            text = priceCostXml;
+            return productID;
+        });
 }
 
 bool ChargeCriteriaMet(const AdditionalCharge &charge, const QString &itemXml,
