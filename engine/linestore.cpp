@@ -174,7 +174,11 @@ Status LineStore::AppendChange(int index, const QString &text)
     // Change indexes are 16-bit as well.
     if (r->Changes.size() >= MaxRecords && !r->Changes.back().isEmpty())
         return Status::error(Error::Overflow);
-    StringListAppend(text, r->Changes);
+    // Kept without the spare room the text was built with: every line of a long run keeps
+    // a few of them.
+    QString kept = text;
+    kept.squeeze();
+    StringListAppend(kept, r->Changes);
     return Status();
 }
 

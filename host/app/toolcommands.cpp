@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace zeltpc5::host::app {
 
 namespace {
@@ -178,6 +180,8 @@ std::vector<QuoteLine> report(CommandContext &c, const Session &s, const Dispatc
     const UniqueIDSet selected(ids);
     ProductNames productName(s.library);
     const int count = ToInt16(Call(engine, u"CountLines").value).value_or(0);
+    if (priceChange)
+        changed.reserve(size_t(std::min<qsizetype>(count, ids.size())));
     for (int i = 0; i < count; ++i) {
         // Each field is asked of the engine once: every answer is a late-bound call.
         const auto field = [&](const char *name) { return lineField(engine, i, name); };
