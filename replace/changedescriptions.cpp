@@ -3,6 +3,7 @@
 #include "common/conversions.h"
 #include "pricing/itemfields.h"
 #include "pricing/pricecostfields.h"
+#include "xml/childpath.h"
 #include "xml/xmlaccess.h"
 
 namespace zeltpc5 {
@@ -78,7 +79,7 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
 
     if (original && changed) {
         for (const XmlNode &option :
-             original.selectNodes(QStringLiteral("//ItemData/Options/Option"))) {
+             SelectDescendantPath(original, {"ItemData", "Options", "Option"})) {
             const QString name = GetXMLValue(QStringLiteral("Name"), option);
             const XmlNode now = SelectOptionByName(changed, name, OptionNameMatch::CaseSensitive);
             if (!now) {

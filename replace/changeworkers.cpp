@@ -8,6 +8,7 @@
 #include "pricing/resolution.h"
 #include "replace/changedescriptions.h"
 #include "replace/readback.h"
+#include "xml/childpath.h"
 #include "xml/texttemplate.h"
 #include "xml/xmlaccess.h"
 
@@ -24,7 +25,6 @@ const QString ItemReadError = QStringLiteral(
     "<TextBlock Foreground='Red'>Error: The item for line {0} could not be read.</TextBlock>");
 const QString ProductFileError = QStringLiteral(
     "<TextBlock Foreground='Red'>Error: The product file for {0} could not be opened.</TextBlock>");
-const QString OptionsPath = QStringLiteral("//ItemData/Options/Option");
 
 struct OptionChanges
 {
@@ -100,7 +100,7 @@ bool openProduct(ChangeRun &run, int index, qint32 productID)
 
 void replayOptions(ProductEngine &engine, const XmlDocument &item, bool processableOnly)
 {
-    for (const XmlNode &option : item.selectNodes(OptionsPath)) {
+    for (const XmlNode &option : SelectDescendantPath(item, {"ItemData", "Options", "Option"})) {
         if (processableOnly && !IsProcessableOption(option))
             continue;
         engine.SetOptionValue(GetXMLValue(QStringLiteral("Name"), option),
