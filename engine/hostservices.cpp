@@ -75,6 +75,7 @@ void HostServices::cacheReads()
     m_reads = std::make_shared<QHash<QString, QString>>();
     m_documents = std::make_shared<QHash<QString, XmlDocument>>();
     m_answers = std::make_shared<QHash<QString, Variant>>();
+    m_values = std::make_shared<QHash<QString, std::any>>();
 }
 
 std::optional<XmlDocument> HostServices::cachedDocument(const QString &key,

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QString>
 
+#include <any>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -111,6 +112,25 @@ public:
     void ShowMessageStyle1(const QString &heading, const QString &text) const;
     void ShowMessageStyle1WithMemory(const QString &heading, const QString &text) const;
 
+    // A value a caller derives from cached reads, kept for the run under the caller's key (a
+    // key names one kind of value). Only a value is kept: nothing is made again next time.
+    // Without cached reads it is made every time.
+    template <class T>
+    std::optional<T> cachedValue(const QString &key,
+                                 const std::function<std::optional<T>()> &make) const
+    {
+        if (!m_values)
+            return make();
+        if (const auto it = m_values->constFind(key); it != m_values->constEnd()) {
+            if (const T *kept = std::any_cast<T>(&*it))
+                return *kept;
+        }
+        std::optional<T> value = make();
+        if (value)
+            m_values->insert(key, *value);
+        return value;
+    }
+
 private:
     Variant common(QStringView member, VariantList args) const;
     // A Common member whose answer depends only on its arguments and the company's data,
@@ -123,6 +143,7 @@ private:
     std::shared_ptr<QHash<QString, QString>> m_reads;         // while caching reads
     std::shared_ptr<QHash<QString, XmlDocument>> m_documents; // the same reads parsed
     std::shared_ptr<QHash<QString, Variant>> m_answers;       // of cachedCommon
+    std::shared_ptr<QHash<QString, std::any>> m_values;       // of cachedValue
 };
 
 } // namespace zeltpc5

@@ -1,6 +1,7 @@
 #include "pricing/optiondescriptions.h"
 
 #include "common/stringlist.h"
+#include "xml/childpath.h"
 #include "xml/xmlaccess.h"
 
 namespace zeltpc5 {
@@ -24,17 +25,21 @@ constexpr qint32 UnorderedSequence = 9999;
 
 std::optional<QList<OptionSetting>> readSettings(const HostServices &host, const QString &sql)
 {
-    const auto doc = host.DatabaseReadDocument(sql);
-    if (!doc)
-        return std::nullopt;
-    QList<OptionSetting> rows;
-    for (const XmlNode &row : doc->selectNodes(QStringLiteral("Records/Record"))) {
-        rows.append({GetXMLLong(QStringLiteral("Sequence"), row, 0),
-                     GetXMLValue(QStringLiteral("Prefix"), row),
-                     GetXMLValue(QStringLiteral("OptionName"), row),
-                     GetXMLBoolean(QStringLiteral("isBold"), row, false)});
-    }
-    return rows;
+    // Every line of a run reads the same rows: they become settings once per run.
+    return host.cachedValue<QList<OptionSetting>>(
+        QStringLiteral("option settings|") + sql, [&]() -> std::optional<QList<OptionSetting>> {
+            const auto doc = host.DatabaseReadDocument(sql);
+            if (!doc)
+                return std::nullopt;
+            QList<OptionSetting> rows;
+            for (const XmlNode &row : SelectChildPath(*doc, {"Records", "Record"})) {
+                rows.append({GetXMLLong(QStringLiteral("Sequence"), row, 0),
+                             GetXMLValue(QStringLiteral("Prefix"), row),
+                             GetXMLValue(QStringLiteral("OptionName"), row),
+                             GetXMLBoolean(QStringLiteral("isBold"), row, false)});
+            }
+            return rows;
+        });
 }
 
 QList<ItemOption> readOptions(const XmlNode &item)
@@ -42,7 +47,8 @@ QList<ItemOption> readOptions(const XmlNode &item)
     QList<ItemOption> options;
     if (!item)
         return options;
-    for (const XmlNode &option : item.selectNodes(QStringLiteral("/ItemData/Options/Option"))) {
+    for (const XmlNode &option :
+         SelectChildPath(item.ownerDocument(), {"ItemData", "Options", "Option"})) {
         options.append({GetXMLValue(QStringLiteral("Name"), option),
                         GetXMLValue(QStringLiteral("Value"), option),
                         GetXMLInteger(QStringLiteral("Visible"), option, 0),

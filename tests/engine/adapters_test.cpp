@@ -277,3 +277,36 @@ TEST(HostServices, aRunAsksEachProductFactOnce)
     EXPECT_EQ(host.GetFieldValue(QStringLiteral("<R/>"), QStringLiteral("B"), QStringLiteral("0")),
               QStringLiteral("B"));
 }
+
+// A value derived from a run's reads is made once per key and kind while the run lasts; a
+// value that could not be made is tried again.
+TEST(HostServices, aRunKeepsDerivedValues)
+{
+    FakeHost fake;
+    HostServices host(fake.scl);
+    int made = 0;
+    std::optional<int> next = 7;
+    const std::function<std::optional<int>()> make = [&] {
+        ++made;
+        return next;
+    };
+    EXPECT_EQ(host.cachedValue<int>(QStringLiteral("k"), make), 7);
+    EXPECT_EQ(host.cachedValue<int>(QStringLiteral("k"), make), 7);
+    EXPECT_EQ(made, 2) << "without a run nothing is kept";
+
+    host.cacheReads();
+    HostServices copy = host;
+    made = 0;
+    next.reset();
+    EXPECT_FALSE(host.cachedValue<int>(QStringLiteral("k"), make));
+    next = 8;
+    EXPECT_EQ(host.cachedValue<int>(QStringLiteral("k"), make), 8);
+    next = 9;
+    EXPECT_EQ(copy.cachedValue<int>(QStringLiteral("k"), make), 8) << "copies share the run";
+    EXPECT_EQ(host.cachedValue<int>(QStringLiteral("other"), make), 9);
+    // The same key asked for another kind of value is made, not mistaken for the kept one.
+    EXPECT_EQ(host.cachedValue<QString>(QStringLiteral("k"),
+                                        [] { return std::optional<QString>(QStringLiteral("t")); }),
+              QStringLiteral("t"));
+    EXPECT_EQ(made, 3);
+}
