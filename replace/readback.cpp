@@ -2,8 +2,11 @@
 
 #include "pricing/itemfields.h"
 #include "pricing/optiondescriptions.h"
+#include "xml/childpath.h"
 #include "xml/texttemplate.h"
 #include "xml/xmlaccess.h"
+
+#include <QHash>
 
 namespace zeltpc5 {
 
@@ -22,7 +25,7 @@ void applyDefaults(const QString &sql, ProductEngine &engine, const HostServices
     const auto doc = host.SelectDocument(sql);
     if (!doc)
         return;
-    for (const XmlNode &row : doc->selectNodes(QStringLiteral("Results/Record")))
+    for (const XmlNode &row : SelectChildPath(*doc, {"Results", "Record"}))
         engine.SetOptionValue(host.GetFieldValue2(row, QStringLiteral("OptionName")),
                               host.GetFieldValue2(row, QStringLiteral("OptionValue")));
 }
@@ -89,30 +92,42 @@ bool ReadBackItem(XmlDocument &item, ProductEngine &engine, const HostServices &
         return false;
 
     const XmlNode options = replaceContainer(itemData, QStringLiteral("Options"), true);
+    // The option each name finds, as GetOptionElement's search would find it (the first whose
+    // stored name reads back as that name), kept as the options are written: a search per
+    // option made the container quadratic in the options of a line.
+    QHash<QString, XmlNode> byName;
     const qint32 count = engine.GetOptionCount();
     for (qint32 i = 0; i < count; ++i) {
-        const QString name =
-            ToText(engine.GetOptionDataEx(i, QStringLiteral("Name"))).value_or(QString());
-        const XmlNode option = GetOptionElement(name, QStringLiteral("Option"), options, true);
-        auto longField = [&](const char *field) {
-            return ToInt32(engine.GetOptionDataEx(i, QString::fromLatin1(field))).value_or(0);
+        auto longField = [&](const QString &field) {
+            return ToInt32(engine.GetOptionDataEx(i, field)).value_or(0);
         };
-        auto textField = [&](const char *field) {
-            return ToText(engine.GetOptionDataEx(i, QString::fromLatin1(field)))
-                .value_or(QString());
+        auto textField = [&](const QString &field) {
+            return ToText(engine.GetOptionDataEx(i, field)).value_or(QString());
         };
-        SetXMLLong(QStringLiteral("Sequence"), longField("Sequence"), option);
-        SetXMLValue(QStringLiteral("Name"), textField("Name"), option);
-        SetXMLValue(QStringLiteral("Value"), textField("FormattedValue"), option);
-        SetXMLValue(QStringLiteral("GroupName"), textField("GroupName"), option);
-        SetXMLLong(QStringLiteral("Type"), longField("Type"), option);
-        SetXMLLong(QStringLiteral("GroupSequence"), longField("GroupSequence"), option);
-        SetXMLLong(QStringLiteral("IsDimension"), longField("IsDimension"), option);
-        SetXMLLong(QStringLiteral("ProcessIfHidden"), longField("ProcessIfHidden"), option);
-        SetXMLValue(QStringLiteral("DisplayFormat"), textField("DisplayFormat"), option);
+        const QString name = textField(QStringLiteral("Name"));
+        XmlNode option = byName.value(name);
+        if (!option)
+            option = GetOptionElement(name, QStringLiteral("Option"), options, true, true);
+        SetXMLLong(QStringLiteral("Sequence"), longField(QStringLiteral("Sequence")), option);
+        SetXMLValue(QStringLiteral("Name"), textField(QStringLiteral("Name")), option);
+        SetXMLValue(QStringLiteral("Value"), textField(QStringLiteral("FormattedValue")), option);
+        SetXMLValue(QStringLiteral("GroupName"), textField(QStringLiteral("GroupName")), option);
+        SetXMLLong(QStringLiteral("Type"), longField(QStringLiteral("Type")), option);
+        SetXMLLong(QStringLiteral("GroupSequence"), longField(QStringLiteral("GroupSequence")),
+                   option);
+        SetXMLLong(QStringLiteral("IsDimension"), longField(QStringLiteral("IsDimension")), option);
+        SetXMLLong(QStringLiteral("ProcessIfHidden"), longField(QStringLiteral("ProcessIfHidden")),
+                   option);
+        SetXMLValue(QStringLiteral("DisplayFormat"), textField(QStringLiteral("DisplayFormat")),
+                    option);
         SetXMLInteger(QStringLiteral("Visible"),
                       ToInt16(engine.GetOptionDataEx(i, QStringLiteral("Visible"))).value_or(0),
                       option);
+        if (option) {
+            const QString stored = GetXMLValue(QStringLiteral("Name"), option);
+            if (!byName.contains(stored))
+                byName.insert(stored, option);
+        }
     }
 
     const XmlNode messages = replaceContainer(itemData, QStringLiteral("Messages"), false);

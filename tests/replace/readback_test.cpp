@@ -114,6 +114,28 @@ TEST(ReadBackItem, rebuildsOptionsAndMessagesAtTheEnd)
                                  QStringLiteral("2:2:Ships later")}));
 }
 
+// An option name the engine repeats writes one option; a name the document cannot store as
+// given is found again only by the name it was stored as.
+TEST(ReadBackItem, optionsAreFoundByTheNameTheyWereStoredUnder)
+{
+    FakeHost host;
+    const QString unstorable = QStringLiteral("A") + QChar(1) + QStringLiteral("B");
+    ProductEngine engine(engineWith({{QStringLiteral("Width"), QStringLiteral("1"), {}, 1, true},
+                                     {QStringLiteral("Width"), QStringLiteral("2"), {}, 1, true},
+                                     {unstorable, QStringLiteral("3"), {}, 1, true},
+                                     {unstorable, QStringLiteral("4"), {}, 1, true},
+                                     {QStringLiteral("AB"), QStringLiteral("5"), {}, 1, true}}));
+    const auto doc = LoadXMLDocument(
+        ReadBackItem(QStringLiteral("<ItemData/>"), engine, HostServices(host.scl)));
+    ASSERT_TRUE(doc);
+    QStringList seen;
+    for (const XmlNode &o : doc->selectNodes(QStringLiteral("/ItemData/Options/Option")))
+        seen << GetXMLValue(QStringLiteral("Name"), o) + QLatin1Char('=') +
+                    GetXMLValue(QStringLiteral("Value"), o);
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Width=2"), QStringLiteral("AB=5"),
+                                 QStringLiteral("AB=4")}));
+}
+
 TEST(ReadBackItem, anEngineWithoutOptionsAndABrokenBase)
 {
     FakeHost host;
