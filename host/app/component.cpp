@@ -160,11 +160,26 @@ QString PlainText(const QString &markup)
 
 QString UnwritableReason(const QuoteLine &changed)
 {
+    return UnwritableReason(changed, IsWellFormedXml(changed.priceCostXML));
+}
+
+QString UnwritableReason(const QuoteLine &changed, bool priceCostReadable)
+{
     if (!IsWellFormedXml(changed.itemXML))
         return QStringLiteral("its new item document is empty or cannot be read");
-    if (!IsWellFormedXml(changed.priceCostXML))
+    if (!priceCostReadable)
         return QStringLiteral("its new price/cost document is empty or cannot be read");
     return {};
+}
+
+PriceCostReading ReadPriceCost(const QString &priceCostXml)
+{
+    // Blank text decides nothing about readability, so the read that keeps it for the field
+    // judges the document as IsWellFormedXml would.
+    StrictXmlDocument doc;
+    if (doc.read(priceCostXml, StrictXmlDocument::BlankText::Kept))
+        return {RecordField(doc, QStringLiteral("UnitPrice")).value_or(QString()), true};
+    return {UnitPriceOf(priceCostXml), false};
 }
 
 QString UnitPriceOf(const QString &priceCostXml)

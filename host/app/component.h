@@ -52,6 +52,17 @@ QString PlainText(const QString &markup);
 // refuses it when the line is next loaded.
 QString UnwritableReason(const QuoteLine &changed);
 
+// A changed line's new price/cost document read once: its unit price as UnitPriceOf gives it,
+// and whether UnwritableReason finds it readable.
+struct PriceCostReading
+{
+    QString unitPrice;
+    bool readable = false;
+};
+PriceCostReading ReadPriceCost(const QString &priceCostXml);
+// UnwritableReason for a line whose price/cost document was judged by ReadPriceCost.
+QString UnwritableReason(const QuoteLine &changed, bool priceCostReadable);
+
 // The unit price stored in a price/cost document, as text; empty when there is none.
 QString UnitPriceOf(const QString &priceCostXml);
 

@@ -204,7 +204,9 @@ std::vector<QuoteLine> report(CommandContext &c, const Session &s, const Dispatc
         const QString newStyle = priceChange ? field("newstyle") : QString();
         const QString newPriceCost = priceChange ? field("newpricecostxml") : QString();
         const QString newProduct = priceChange ? productName(newProductID) : QString();
-        const QString newPrice = priceChange ? UnitPriceOf(newPriceCost) : QString();
+        const PriceCostReading newReading =
+            priceChange ? ReadPriceCost(newPriceCost) : PriceCostReading();
+        const QString &newPrice = newReading.unitPrice;
 
         if (json) {
             QJsonObject o{{QStringLiteral("line"), line.toInt()},
@@ -250,7 +252,7 @@ std::vector<QuoteLine> report(CommandContext &c, const Session &s, const Dispatc
             if (same)
                 continue;
             // Never an empty or unreadable document over a line: the others are still written.
-            const QString reason = UnwritableReason(l);
+            const QString reason = UnwritableReason(l, newReading.readable);
             if (!reason.isEmpty()) {
                 c.err() << "Line " << line << " was not written: " << reason << "." << Qt::endl;
                 continue;

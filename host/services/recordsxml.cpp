@@ -267,6 +267,13 @@ std::optional<QString> RecordField(const QString &recordXml, const QString &fiel
     return FindChild(xml, field);
 }
 
+std::optional<QString> RecordField(const StrictXmlDocument &record, const QString &field)
+{
+    if (!record.root() || !QStringView(field).isValidUtf16())
+        return std::nullopt;
+    return FindChild(record.root(), field);
+}
+
 std::optional<QString> RecordField(const DispatchPtr &record, const QString &field)
 {
     if (!record)

@@ -15,6 +15,8 @@
 
 namespace zeltpc5::host {
 
+class StrictXmlDocument;
+
 QString RecordSetXml(const ResultSet &rs, const QString &rootName);
 
 // A column value as the boundary carries it (numbers as numbers, dates and text as text).
@@ -24,6 +26,9 @@ Variant FromSqlValue(const QVariant &value);
 // NULL or the text does not parse. The exact name is preferred; otherwise the first field
 // whose name matches ignoring case.
 std::optional<QString> RecordField(const QString &recordXml, const QString &field);
+// The same for a record already read whole (with its blank text kept), which then needs no
+// second read.
+std::optional<QString> RecordField(const StrictXmlDocument &record, const QString &field);
 // The same for a record passed as a DOM node object: read from its "xml" when it offers one;
 // else the field is found with the node's selectSingleNode, by its exact name only.
 std::optional<QString> RecordField(const DispatchPtr &record, const QString &field);

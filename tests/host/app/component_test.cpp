@@ -63,6 +63,33 @@ TEST(UnwritableReason, shouldWriteReadableDocumentsAndNameTheOneThatIsNot)
     }
 }
 
+// One read of the new price/cost document answers both questions as the two reads did.
+TEST(ReadPriceCost, shouldAgreeWithUnitPriceOfAndUnwritableReason)
+{
+    const QString documents[] = {
+        PriceCost,
+        QStringLiteral("<?xml version=\"1.0\"?>\n") + PriceCost + u'\n',
+        QStringLiteral("<PriceCostData>\n  <UnitPrice> 7 </UnitPrice>\n</PriceCostData>"),
+        QStringLiteral("<PriceCostData><unitprice>5</unitprice><UnitPrice null=\"true\"/>"
+                       "</PriceCostData>"),
+        QStringLiteral("<PriceCostData><UnitPrice>1&#13;&#10;2</UnitPrice></PriceCostData>"),
+        QString(),
+        QStringLiteral(" "),
+        QStringLiteral("<PriceCostData><UnitPrice>1</UnitPrice>"),
+        QStringLiteral("<PriceCostData><UnitPrice>1</UnitPrice></PriceCostData><x/>"),
+        QStringLiteral("<!DOCTYPE P [<!ENTITY e '3'>]><P><UnitPrice>&e;</UnitPrice></P>"),
+        QStringLiteral("<PriceCostData><UnitPrice>\u0001</UnitPrice></PriceCostData>"),
+        QStringLiteral("<x:PriceCostData><UnitPrice>1</UnitPrice></x:PriceCostData>"),
+    };
+    for (const QString &d : documents) {
+        SCOPED_TRACE(d.toStdString());
+        const PriceCostReading r = ReadPriceCost(d);
+        EXPECT_EQ(r.unitPrice, UnitPriceOf(d));
+        const QuoteLine line = Line(QStringLiteral("a"), Item, d);
+        EXPECT_EQ(UnwritableReason(line, r.readable), UnwritableReason(line));
+    }
+}
+
 TEST(UnitPriceOf, shouldReadTheUnitPriceOfWholeAndOfBrokenDocuments)
 {
     EXPECT_EQ(UnitPriceOf(PriceCost), QStringLiteral("128.80"));
