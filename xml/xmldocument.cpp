@@ -236,8 +236,6 @@ struct XmlDocumentData
     explicit XmlDocumentData(xmlDocPtr d) : doc(d) {}
     ~XmlDocumentData()
     {
-        if (xpath != nullptr)
-            xmlXPathFreeContext(xpath);
         for (xmlNode *node : detached)
             xmlFreeNode(node);
         xmlFreeDoc(doc);
@@ -283,13 +281,11 @@ struct XmlDocumentData
             byName.insert(name, child);
     }
 
-    xmlXPathContextPtr context();
     // The result of an expression evaluated at a node; null when it does not compile or fails.
     xmlXPathObjectPtr evaluate(xmlNode *node, const QString &expression);
 
     xmlDocPtr doc;
     std::vector<xmlNode *> detached;
-    xmlXPathContextPtr xpath = nullptr;
 
     const xmlNode *lastParent = nullptr;
     const xmlNode *indexed = nullptr;
@@ -360,11 +356,11 @@ void StringCompareFunction(xmlXPathParserContextPtr ctxt, int nargs)
 
 } // namespace
 
-xmlXPathContextPtr detail::XmlDocumentData::context()
+namespace {
+
+xmlXPathContextPtr NewContext()
 {
-    if (xpath != nullptr)
-        return xpath;
-    xpath = xmlXPathNewContext(doc);
+    xmlXPathContextPtr xpath = xmlXPathNewContext(nullptr);
     if (xpath == nullptr)
         return nullptr;
     xpath->error = QuietError;
@@ -375,15 +371,29 @@ xmlXPathContextPtr detail::XmlDocumentData::context()
     return xpath;
 }
 
+// One context per thread serves every document: a context holds two hash tables of its own,
+// and a long run keeps many documents alive at once.
+xmlXPathContextPtr SharedContext()
+{
+    thread_local const std::unique_ptr<xmlXPathContext, void (*)(xmlXPathContextPtr)> context(
+        NewContext(), xmlXPathFreeContext);
+    return context.get();
+}
+
+} // namespace
+
 xmlXPathObjectPtr detail::XmlDocumentData::evaluate(xmlNode *node, const QString &expression)
 {
     const QByteArray text = expression.toUtf8();
-    xmlXPathContextPtr ctx = context();
+    xmlXPathContextPtr ctx = SharedContext();
     // libxml2 reads the expression as a C string: an embedded NUL would cut it short.
     if (ctx == nullptr || text.isEmpty() || text.contains('\0'))
         return nullptr;
     const QuietGenericErrors quiet;
+    ctx->doc = doc;
     ctx->node = node;
+    ctx->contextSize = -1;
+    ctx->proximityPosition = -1;
     ctx->opCount = 0;
     xmlXPathCompExprPtr compiled = xmlXPathCtxtCompile(ctx, Xml(text));
     if (compiled == nullptr)

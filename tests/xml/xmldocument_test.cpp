@@ -436,3 +436,26 @@ TEST(xml_document_test, aCloneSharesNothingAndSerialisesAsTheOriginal)
     // A leading U+FEFF in UTF-8 is text, not a byte order mark to drop.
     EXPECT_EQ(DocumentTextFromUtf8(QByteArray("\xEF\xBB\xBFx")), QStringLiteral("\uFEFFx"));
 }
+
+// Selections on several documents in turn each see their own document, "/" included, and a
+// selection that fails leaves the next one unharmed.
+TEST(XmlDocumentSelections, documentsTakeTurnsWithoutSeeingEachOther)
+{
+    const auto a = XmlDocument::parse(QStringLiteral("<A><x>1</x><x>2</x></A>"));
+    const auto b = XmlDocument::parse(QStringLiteral("<B><x>3</x></B>"));
+    ASSERT_TRUE(a && b);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(a->selectNodes(QStringLiteral("/A/x")).size(), 2);
+        EXPECT_EQ(
+            b->documentElement().firstChildElement().selectNodes(QStringLiteral("/*/x")).size(), 1);
+        EXPECT_EQ(b->documentElement().selectText(QStringLiteral("/B/x")), QStringLiteral("3"));
+        EXPECT_FALSE(a->node().trySelectNodes(QStringLiteral("/A/x[")));
+        EXPECT_EQ(a->selectNodes(QStringLiteral("//x[ms:string-compare(., '2') = 0]")).size(), 1);
+        EXPECT_EQ(a->documentElement()
+                      .selectNodes(QStringLiteral("x[position() = last()]"))
+                      .front()
+                      .text(),
+                  QStringLiteral("2"));
+        EXPECT_TRUE(b->selectNodes(QStringLiteral("/A")).isEmpty());
+    }
+}
