@@ -59,9 +59,24 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
                         priceCost ? priceCost->node() : XmlNode());
 }
 
+QList<XmlNode> OriginalItemOptions(const XmlNode &item)
+{
+    return SelectDescendantPath(item, {"ItemData", "Options", "Option"});
+}
+
 void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
                          const HostServices &host, const XmlNode &original, const XmlNode &changed,
                          const XmlNode &newPriceCost)
+{
+    DescribeLineChanges(lines, index, engine, host,
+                        original ? std::optional(OriginalItemOptions(original)) : std::nullopt,
+                        changed, newPriceCost);
+}
+
+void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
+                         const HostServices &host,
+                         const std::optional<QList<XmlNode>> &originalOptions,
+                         const XmlNode &changed, const XmlNode &newPriceCost)
 {
     const LineRecord *line = lines.record(index);
     if (!line)
@@ -77,9 +92,8 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
         append(host.BuildString(StyleChanged,
                                 {EscapeMarkup(line->OriginalStyle), EscapeMarkup(line->NewStyle)}));
 
-    if (original && changed) {
-        for (const XmlNode &option :
-             SelectDescendantPath(original, {"ItemData", "Options", "Option"})) {
+    if (originalOptions && changed) {
+        for (const XmlNode &option : *originalOptions) {
             const QString name = GetXMLValue(QStringLiteral("Name"), option);
             const XmlNode now = SelectOptionByName(changed, name, OptionNameMatch::CaseSensitive);
             if (!now) {

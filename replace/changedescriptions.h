@@ -5,6 +5,8 @@
 #include "engine/linestore.h"
 #include "engine/productengine.h"
 
+#include <optional>
+
 namespace zeltpc5 {
 
 // Compares the line's original and new state and appends one markup text per difference
@@ -17,5 +19,14 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
 void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
                          const HostServices &host, const XmlNode &originalItem,
                          const XmlNode &newItem, const XmlNode &newPriceCost);
+// The same with the original item's options (OriginalItemOptions) taken before the new item
+// was built over the original document; nothing when there is no original item.
+void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
+                         const HostServices &host,
+                         const std::optional<QList<XmlNode>> &originalOptions,
+                         const XmlNode &newItem, const XmlNode &newPriceCost);
+// The option elements of an item that the comparison reads. The handles stay valid, with
+// their content, when the options are later replaced in the document.
+QList<XmlNode> OriginalItemOptions(const XmlNode &item);
 
 } // namespace zeltpc5

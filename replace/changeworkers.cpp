@@ -128,12 +128,13 @@ void applyRequestedValues(ChangeRun &run, int index, const OptionChanges &change
     }
 }
 
-// The new item built from the original and the product engine's state; its text is the
-// line's new item. Null (and an empty new item) when it cannot be built.
-std::optional<XmlDocument> readBack(ChangeRun &run, LineRecord &line, const XmlDocument &original)
+// The new item built over the original document (whose options the change texts took
+// before) from the product engine's state; its text is the line's new item. Null (and an
+// empty new item) when it cannot be built.
+std::optional<XmlDocument> readBack(ChangeRun &run, LineRecord &line, XmlDocument &original)
 {
-    std::optional<XmlDocument> item = original.clone();
-    if (item && !ReadBackItem(*item, run.engine, run.host))
+    std::optional<XmlDocument> item = original;
+    if (!ReadBackItem(*item, run.engine, run.host))
         item.reset();
     line.NewItemXML = item ? LineText::fromUtf8(item->xmlUtf8()) : LineText();
     return item;
@@ -174,7 +175,7 @@ void changeProductStyle(ChangeRun &run, int index, SqlSession &session, ChargeSe
     LineRecord &line = *run.lines.record(index);
     // The new product and style are taken only when the product can be processed: a line
     // that kept its old options and price under a new product would be corrupt.
-    const std::optional<XmlDocument> original = readableItem(run, index);
+    std::optional<XmlDocument> original = readableItem(run, index);
     if (!original || !openProduct(run, index, productID))
         return;
     line.NewProductID = productID;
@@ -187,6 +188,7 @@ void changeProductStyle(ChangeRun &run, int index, SqlSession &session, ChargeSe
     replayOptions(run.engine, *original, false);
     if (changes)
         applyRequestedValues(run, index, *changes);
+    const QList<XmlNode> originalOptions = OriginalItemOptions(*original);
     const std::optional<XmlDocument> item = readBack(run, line, *original);
 
     std::optional<XmlDocument> priceCost = newPriceCost(line);
@@ -199,7 +201,7 @@ void changeProductStyle(ChangeRun &run, int index, SqlSession &session, ChargeSe
         SetXMLInteger(QStringLiteral("BeforeDiscountPriceOverride"), 0, root());
         reprice(run, line, line.NewItemXML, nodeOf(item), *priceCost, session, chargeRun);
     }
-    DescribeLineChanges(run.lines, index, run.engine, run.host, *original, nodeOf(item),
+    DescribeLineChanges(run.lines, index, run.engine, run.host, originalOptions, nodeOf(item),
                         nodeOf(priceCost));
 }
 
@@ -213,7 +215,7 @@ void ChangeOptionValues(ChangeRun &run, const QString &optionNames, const QStrin
         run, uniqueIDsToChange, progress,
         [&](int index, SqlSession &session, ChargeSession &chargeRun) {
             LineRecord &line = *run.lines.record(index);
-            const std::optional<XmlDocument> original = readableItem(run, index);
+            std::optional<XmlDocument> original = readableItem(run, index);
             if (!original || !openProduct(run, index, line.OriginalProductID))
                 return;
             run.engine.InitForAccess();
@@ -222,12 +224,13 @@ void ChangeOptionValues(ChangeRun &run, const QString &optionNames, const QStrin
             ApplyProductDimensionSettings(line.OriginalProductID, run.engine, session);
             replayOptions(run.engine, *original, false);
             applyRequestedValues(run, index, changes);
+            const QList<XmlNode> originalOptions = OriginalItemOptions(*original);
             const std::optional<XmlDocument> item = readBack(run, line, *original);
             std::optional<XmlDocument> priceCost = newPriceCost(line);
             if (priceCost)
                 reprice(run, line, line.NewItemXML, nodeOf(item), *priceCost, session, chargeRun);
-            DescribeLineChanges(run.lines, index, run.engine, run.host, *original, nodeOf(item),
-                                nodeOf(priceCost));
+            DescribeLineChanges(run.lines, index, run.engine, run.host, originalOptions,
+                                nodeOf(item), nodeOf(priceCost));
         });
 }
 
