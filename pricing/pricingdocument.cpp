@@ -58,7 +58,24 @@ std::optional<Currency> Round2(double product)
 
 Currency PriceCostSteps::amount(const QString &field) const
 {
-    return GetXMLCurrency(field, m_element, Currency(), m_locale);
+    // As GetXMLCurrency reads it.
+    const QString text = GetXMLValue(field, m_element, QString());
+    for (const auto &[read, value] : m_readAmounts) {
+        if (read == text)
+            return value.value_or(Currency());
+    }
+    const std::optional<Currency> value = Currency::fromString(text, m_locale);
+    m_readAmounts.emplace_back(text, value);
+    return value.value_or(Currency());
+}
+
+QString PriceCostSteps::money(Currency amount) const
+{
+    for (const auto &[value, text] : m_amountTexts) {
+        if (value == amount)
+            return text;
+    }
+    return m_amountTexts.emplace_back(amount, AmountText(amount, m_locale)).second;
 }
 
 float PriceCostSteps::rate(const QString &field) const
@@ -71,20 +88,40 @@ bool PriceCostSteps::flag(const QString &field) const
     return GetXMLInteger(field, m_element, 0, m_locale) != 0;
 }
 
+namespace {
+
+// SetXMLCurrency, giving the element written (null when none could be).
+XmlNode WriteAmount(const XmlNode &parent, const QString &field, Currency value,
+                    const QLocale &locale)
+{
+    if (parent.isNull())
+        return {};
+    XmlNode child = FindChildNode(parent, field);
+    if (child.isNull())
+        child = AppendChildElement(field, parent);
+    child.setText(EncodeLineBreaks(value.toString(locale)));
+    return child;
+}
+
+} // namespace
+
 bool PriceCostSteps::write(const QString &field, std::optional<Currency> value) const
 {
     if (!value)
         return false;
-    SetXMLCurrency(field, *value, m_element, m_locale);
+    WriteAmount(m_element, field, *value, m_locale);
     return true;
 }
 
 bool PriceCostSteps::write(const QString &field, std::optional<Currency> value,
                            const QString &templateText, const QVariantList &values) const
 {
-    if (!write(field, value))
+    if (!value)
         return false;
-    explain(field, templateText, values);
+    // The element just written is the first of its name, the one SetExplain would find.
+    if (const XmlNode child = WriteAmount(m_element, field, *value, m_locale))
+        SetXMLAttribute(child, PriceCostData::Explain,
+                        FormatTemplate(templateText, values, m_locale));
     return true;
 }
 

@@ -10,6 +10,8 @@
 #include <QVariantList>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace zeltpc5 {
 
@@ -61,7 +63,7 @@ public:
                  const QVariantList &values) const;
     void removeExplain(const QString &field) const;
 
-    QString money(Currency amount) const { return AmountText(amount, m_locale); }
+    QString money(Currency amount) const;
     // For explanations of steps that write nothing without the amount.
     QString money(const std::optional<Currency> &amount) const
     {
@@ -72,6 +74,11 @@ public:
 private:
     XmlNode m_element;
     QLocale m_locale;
+    // Amounts repeat from step to step (the total one step writes is the next one's operand),
+    // and converting them under the locale costs more than the rest of a step: each text is
+    // converted once per line, either way.
+    mutable std::vector<std::pair<QString, std::optional<Currency>>> m_readAmounts;
+    mutable std::vector<std::pair<Currency, QString>> m_amountTexts;
 };
 
 } // namespace zeltpc5

@@ -1,6 +1,7 @@
 // The item and price/cost fields and their single-field procedures.
 #include "pricing/itemfields.h"
 #include "pricing/pricecostfields.h"
+#include "pricing/pricingdocument.h"
 #include "xml/xmlaccess.h"
 
 #include <gtest/gtest.h>
@@ -134,6 +135,10 @@ TEST(pricing_price_cost_fields_test, catalogueGeneratesTheLevelRatesAndNamesEver
     EXPECT_TRUE(rates.contains(QStringLiteral("PriceStyleDiscountHigh")));
     EXPECT_EQ(QStringLiteral("PriceOptionDiscountAD"),
               LevelRateField(DiscountFamily::Price, DiscountLevel::Option, LevelRate::DiscountAD));
+    EXPECT_EQ(QStringLiteral("CostStyleDiscountHigh"),
+              LevelRateField(DiscountFamily::Cost, DiscountLevel::Style, LevelRate::DiscountHigh));
+    EXPECT_EQ(QStringLiteral("CustomerProductMargin"),
+              LevelRateField(DiscountFamily::Customer, DiscountLevel::Product, LevelRate::Margin));
 
     QSet<QString> names;
     for (const FieldDefinition &field : PriceCostFields())
@@ -148,4 +153,35 @@ TEST(pricing_price_cost_fields_test, catalogueGeneratesTheLevelRatesAndNamesEver
               FindPriceCostField(QStringLiteral("CustomerHighDiscount"))->overrideFlag);
     EXPECT_EQ(QString(), FindPriceCostField(QStringLiteral("CostLowDiscount"))->overrideFlag);
     EXPECT_FALSE(FindPriceCostField(QStringLiteral("Price")).has_value());
+}
+
+// The steps convert each amount once a line; what they read and write must still be the
+// document's amount at that moment, whoever changed it.
+TEST(pricing_price_cost_steps_test, readsAndExplainsEachAmountAsTheDocumentHoldsItNow)
+{
+    auto doc = *LoadXMLDocument(QStringLiteral("<PriceCostData><A>5</A><B>5.0</B><C>x</C>"
+                                               "<A>9</A></PriceCostData>"));
+    const XmlNode element = doc.documentElement();
+    const PriceCostSteps steps(element, QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(Currency::fromUnits(5), steps.amount(QStringLiteral("A")));
+    EXPECT_EQ(Currency::fromUnits(5), steps.amount(QStringLiteral("B")));
+    EXPECT_EQ(Currency(), steps.amount(QStringLiteral("C")));
+    SetXMLValue(QStringLiteral("A"), QStringLiteral("7.25"), element);
+    EXPECT_EQ(Currency::fromScaled(72500), steps.amount(QStringLiteral("A")));
+    ASSERT_TRUE(steps.write(QStringLiteral("B"), Currency::fromScaled(12345), QStringLiteral("{0}"),
+                            {steps.money(Currency::fromScaled(12345))}));
+    EXPECT_EQ(Currency::fromScaled(12345), steps.amount(QStringLiteral("B")));
+    EXPECT_EQ(steps.money(Currency::fromScaled(12346)), QStringLiteral("$1.23"));
+    EXPECT_EQ(steps.money(Currency::fromScaled(12355)), QStringLiteral("$1.24"));
+    // The explanation goes on the first element of the name, the one written; a new amount
+    // gets a new element.
+    ASSERT_TRUE(
+        steps.write(QStringLiteral("A"), Currency::fromUnits(1), QStringLiteral("one"), {}));
+    ASSERT_TRUE(steps.write(QStringLiteral("D"), Currency::fromUnits(2), QStringLiteral("{0}+{1}"),
+                            {steps.money(Currency::fromUnits(2)), 3}));
+    EXPECT_FALSE(steps.write(QStringLiteral("E"), std::nullopt, QStringLiteral("none"), {}));
+    EXPECT_EQ(doc.xml(), QStringLiteral("<?xml version=\"1.0\"?>\n<PriceCostData>"
+                                        "<A Explain=\"one\">1</A><B Explain=\"$1.23\">1.2345</B>"
+                                        "<C>x</C><A>9</A><D Explain=\"$2.00+3\">2</D>"
+                                        "</PriceCostData>\n"));
 }
