@@ -5,6 +5,7 @@
 #include "common/currency.h"
 #include "engine/hostservices.h"
 #include "pricing/discounts.h"
+#include "pricing/unitprice.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -58,8 +59,8 @@ void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXm
 // What the pricing of a run over many lines shares: the formula engine, created and
 // initialised with the host on the first criterion to check and terminated when the session
 // ends (every criterion still sets all its variables, so no line sees another's), the
-// charge list as the first line read it, and the discount level rows, since the run's reads
-// do not change.
+// charge list as the first line read it, the discount level rows and the customer types'
+// rounding, since the run's reads do not change.
 class ChargeSession
 {
 public:
@@ -74,6 +75,7 @@ public:
     // read again for the next line, as a failed read would be.
     AdditionalChargeList charges(SqlSession &session, const QLocale &locale);
     DiscountLevelCache &discountLevels() { return m_discountLevels; }
+    RoundingRules &roundingRules() { return m_roundingRules; }
 
 private:
     HostServices m_host;
@@ -81,6 +83,7 @@ private:
     DispatchPtr m_engine;
     AdditionalChargeList m_charges;
     DiscountLevelCache m_discountLevels;
+    RoundingRules m_roundingRules;
 };
 
 // As above with the session's engine, over a parsed price/cost document, which is serialised

@@ -390,7 +390,7 @@ void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const Xml
     CalculatePriceCharges(charges, document, locale);
     PriceChargeSteps(charges, steps);
 
-    FinishUnitPrice(engine, element, host, locale);
+    FinishUnitPrice(engine, element, host, chargeRun, locale);
 }
 
 } // namespace zeltpc5
