@@ -5,6 +5,7 @@
 #include "common/currency.h"
 #include "engine/hostservices.h"
 #include "pricing/discounts.h"
+#include "pricing/pricingdocument.h"
 #include "pricing/unitprice.h"
 
 #include <QDateTime>
@@ -60,7 +61,7 @@ void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXm
 // initialised with the host on the first criterion to check and terminated when the session
 // ends (every criterion still sets all its variables, so no line sees another's), the
 // charge list as the first line read it, the discount level rows and the customer types'
-// rounding, since the run's reads do not change.
+// rounding, since the run's reads do not change, and the texts of the rates it writes.
 class ChargeSession
 {
 public:
@@ -76,6 +77,7 @@ public:
     AdditionalChargeList charges(SqlSession &session, const QLocale &locale);
     DiscountLevelCache &discountLevels() { return m_discountLevels; }
     RoundingRules &roundingRules() { return m_roundingRules; }
+    SingleTexts &singleTexts() { return m_singleTexts; }
 
 private:
     HostServices m_host;
@@ -84,6 +86,7 @@ private:
     AdditionalChargeList m_charges;
     DiscountLevelCache m_discountLevels;
     RoundingRules m_roundingRules;
+    SingleTexts m_singleTexts;
 };
 
 // As above with the session's engine, over a parsed price/cost document, which is serialised

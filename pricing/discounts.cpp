@@ -151,12 +151,14 @@ LineLevels ReadLineLevels(const XmlNode &element, const QLocale &locale)
             GetXMLValue(PriceCostData::Style, element)};
 }
 
-// Reads through the run's rows when there are any, else straight from the session.
+// Reads through the run's rows when there are any, else straight from the session, and
+// writes rates with the run's (or the call's) texts.
 class LevelReader
 {
 public:
-    LevelReader(SqlSession &session, DiscountLevelCache *cache, const QLocale &locale)
-        : m_session(session), m_cache(cache), m_locale(locale)
+    LevelReader(SqlSession &session, DiscountLevelCache *cache, SingleTexts &texts,
+                const QLocale &locale)
+        : m_session(session), m_cache(cache), m_texts(texts), m_locale(locale)
     {}
 
     // No rows when the line's product or group is not a number: such a statement could only
@@ -173,18 +175,22 @@ public:
         return ReadLevelRows(key, m_session, m_locale).value_or(DiscountLevelRows());
     }
 
+    void writeLevel(const XmlNode &element, DiscountKind kind, DiscountLevel level,
+                    const OptionDiscountColumn &rates);
+
 private:
     SqlSession &m_session;
     DiscountLevelCache *m_cache;
+    SingleTexts &m_texts;
     const QLocale &m_locale;
 };
 
-void WriteLevel(const XmlNode &element, DiscountKind kind, DiscountLevel level,
-                const OptionDiscountColumn &rates, const QLocale &locale)
+void LevelReader::writeLevel(const XmlNode &element, DiscountKind kind, DiscountLevel level,
+                             const OptionDiscountColumn &rates)
 {
     const DiscountFamily family = FamilyOf(kind);
     const auto write = [&](LevelRate rate, int row) {
-        SetXMLSingle(LevelRateField(family, level, rate), rates[row], element, locale);
+        m_texts.write(LevelRateField(family, level, rate), rates[row], element, m_locale);
     };
     using namespace OptionDiscountRow;
     write(LevelRate::Discount, Discount);
@@ -202,8 +208,8 @@ void LoadSingleLevel(DiscountKind kind, DiscountLevel level, const XmlNode &elem
 {
     const DiscountLevelRows rows =
         reader.rows(level, line, StoredIdentifier(element, GroupField(kind), locale));
-    WriteLevel(element, kind, level, rows.empty() ? OptionDiscountColumn{} : rows.back().rates,
-               locale);
+    reader.writeLevel(element, kind, level,
+                      rows.empty() ? OptionDiscountColumn{} : rows.back().rates);
 }
 
 void LoadOptionLevel(DiscountKind kind, const XmlNode &item, const XmlNode &element,
@@ -232,7 +238,7 @@ void LoadOptionLevel(DiscountKind kind, const XmlNode &item, const XmlNode &elem
     default:
         return; // an unknown method leaves the option level as stored
     }
-    WriteLevel(element, kind, DiscountLevel::Option, table.at(std::size_t(chosen)), locale);
+    reader.writeLevel(element, kind, DiscountLevel::Option, table.at(std::size_t(chosen)));
 }
 
 void LoadLevels(DiscountKind kind, const XmlNode &item, const XmlNode &element,
@@ -273,7 +279,8 @@ void LoadDiscounts(const QString &itemXml, const XmlNode &priceCost, const HostS
 namespace {
 
 void LoadAllLevels(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
-                   SqlSession &session, DiscountLevelCache *cache, const QLocale &locale)
+                   SqlSession &session, DiscountLevelCache *cache, SingleTexts &texts,
+                   const QLocale &locale)
 {
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
@@ -281,7 +288,7 @@ void LoadAllLevels(const XmlNode &item, const XmlNode &priceCost, const HostServ
     CompanyConnection connection = host.CurrentCompanyConn();
     if (!connection.isValid())
         return;
-    LevelReader reader(session, cache, locale);
+    LevelReader reader(session, cache, texts, locale);
     // Nothing here writes the product or the style.
     const LineLevels line = ReadLineLevels(element, locale);
 
@@ -308,7 +315,8 @@ void LoadOneLevel(DiscountKind kind, DiscountLevel level, const XmlNode &item,
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
         return;
-    LevelReader reader(session, nullptr, locale);
+    SingleTexts texts;
+    LevelReader reader(session, nullptr, texts, locale);
     const LineLevels line = ReadLineLevels(element, locale);
     if (level == DiscountLevel::Option)
         LoadOptionLevel(kind, item, element, line, reader, locale);
@@ -321,13 +329,14 @@ void LoadOneLevel(DiscountKind kind, DiscountLevel level, const XmlNode &item,
 void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
                    SqlSession &session, const QLocale &locale)
 {
-    LoadAllLevels(item, priceCost, host, session, nullptr, locale);
+    SingleTexts texts;
+    LoadAllLevels(item, priceCost, host, session, nullptr, texts, locale);
 }
 
 void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
                    SqlSession &session, ChargeSession &run, const QLocale &locale)
 {
-    LoadAllLevels(item, priceCost, host, session, &run.discountLevels(), locale);
+    LoadAllLevels(item, priceCost, host, session, &run.discountLevels(), run.singleTexts(), locale);
 }
 
 void LoadProductDiscounts(DiscountKind kind, const QString &itemXml, const XmlNode &priceCost,

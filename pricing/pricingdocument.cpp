@@ -7,6 +7,8 @@
 
 #include <libxml/tree.h>
 
+#include <bit>
+
 namespace zeltpc5 {
 
 XmlNode PriceCostElement(const XmlNode &documentOrElement)
@@ -46,6 +48,24 @@ QString AmountText(Currency amount, const QLocale &locale)
 QString RateText(float rate, const QLocale &locale)
 {
     return SingleToText(rate, locale);
+}
+
+QString SingleTexts::text(float value, const QLocale &locale)
+{
+    if (locale != m_locale) {
+        m_texts.clear();
+        m_locale = locale;
+    }
+    const quint32 bits = std::bit_cast<quint32>(value);
+    if (const auto it = m_texts.constFind(bits); it != m_texts.constEnd())
+        return *it;
+    return *m_texts.insert(bits, SingleToText(value, locale));
+}
+
+void SingleTexts::write(const QString &name, float value, const XmlNode &parent,
+                        const QLocale &locale)
+{
+    SetXMLValue(name, text(value, locale), parent);
 }
 
 std::optional<Currency> Round2(double product)

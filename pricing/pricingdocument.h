@@ -5,6 +5,7 @@
 #include "common/currency.h"
 #include "xml/xmldocument.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <QVariantList>
@@ -31,6 +32,21 @@ void RemoveChildAttribute(const XmlNode &element, const QString &fieldName,
 // (a 40 % discount as 0.4).
 QString AmountText(Currency amount, const QLocale &locale);
 QString RateText(float rate, const QLocale &locale);
+
+// The texts SetXMLSingle writes, each converted once: the rates of a run come back line
+// after line. Keep one per run or per call, no longer than the locale it was filled under
+// (a new locale empties it).
+class SingleTexts
+{
+public:
+    QString text(float value, const QLocale &locale);
+    // SetXMLSingle with the text from here.
+    void write(const QString &name, float value, const XmlNode &parent, const QLocale &locale);
+
+private:
+    QLocale m_locale;
+    QHash<quint32, QString> m_texts; // by the value's bits
+};
 
 // A product of an amount and a rate as the calculation keeps it: computed in floating point,
 // taken to currency (four decimals, halves to even), then to two decimals with halves away

@@ -425,3 +425,37 @@ TEST(LoadDiscounts, runReadsEachLevelOnceAndKeepsNothingItDidNotRead)
         Field(line(next, QStringLiteral("Basic"), Item), QStringLiteral("CostProductDiscount")),
         QStringLiteral("41"));
 }
+
+// A run writes the same rates as a single call, line after line, whatever locale each asks.
+TEST(ResolveDiscounts, runWritesWhatASingleCallWrites)
+{
+    PricingHost host;
+    FillPricingCompany(host);
+    ChargeSession run(host.services());
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    for (const QLocale &locale : {english, german, english}) {
+        for (const QString &product : {QStringLiteral("7"), QStringLiteral("8")}) {
+            SCOPED_TRACE((locale.name() + u' ' + product).toStdString());
+            const auto resolve = [&](ChargeSession *withRun) {
+                XmlDocument doc = PriceCost({{QStringLiteral("ProductID"), product},
+                                             {QStringLiteral("Style"), QStringLiteral("Standard")},
+                                             {QStringLiteral("CustomerID"), QStringLiteral("3")}});
+                SqlSession session = host.session();
+                if (withRun) {
+                    LoadDiscounts(*LoadXMLDocument(Item), doc, host.services(), session, *withRun,
+                                  locale);
+                    ResolveDiscounts(doc, host.services(), *withRun, locale);
+                } else {
+                    LoadDiscounts(Item, doc, host.services(), session, locale);
+                    ResolveDiscounts(doc, host.services(), locale);
+                }
+                return doc.xml();
+            };
+            const QString alone = resolve(nullptr);
+            EXPECT_TRUE(
+                alone.contains(german == locale ? QStringLiteral(",") : QStringLiteral(".")));
+            EXPECT_EQ(resolve(&run), alone);
+        }
+    }
+}

@@ -8,6 +8,8 @@
 
 #include <QSet>
 
+#include <cmath>
+
 using namespace zeltpc5;
 
 namespace {
@@ -184,4 +186,26 @@ TEST(pricing_price_cost_steps_test, readsAndExplainsEachAmountAsTheDocumentHolds
                                         "<A Explain=\"one\">1</A><B Explain=\"$1.23\">1.2345</B>"
                                         "<C>x</C><A>9</A><D Explain=\"$2.00+3\">2</D>"
                                         "</PriceCostData>\n"));
+}
+
+// Rates are converted once a run: each value keeps its own text, under the locale asked for.
+TEST(pricing_single_texts_test, givesEachValueTheTextSetXMLSingleWritesUnderTheLocaleAsked)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const float close = std::nextafter(0.3f, 1.0f);
+    SingleTexts texts;
+    for (const QLocale &locale : {english, german, english}) {
+        for (float value : {0.3f, close, 0.0f, -0.0f, 45.0f, 0.3f})
+            EXPECT_EQ(texts.text(value, locale), SingleToText(value, locale))
+                << value << ' ' << locale.name().toStdString();
+    }
+    EXPECT_NE(texts.text(0.3f, english), texts.text(close, english));
+    EXPECT_EQ(texts.text(0.3f, german), QStringLiteral("0,3"));
+
+    auto doc = *LoadXMLDocument(QStringLiteral("<PriceCostData><A>1</A></PriceCostData>"));
+    texts.write(QStringLiteral("A"), 0.25f, doc.documentElement(), german);
+    texts.write(QStringLiteral("B"), 0.25f, doc.documentElement(), english);
+    EXPECT_EQ(doc.documentElement().xml(),
+              QStringLiteral("<PriceCostData><A>0,25</A><B>0.25</B></PriceCostData>"));
 }
