@@ -7,6 +7,7 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <bit>
 
 namespace zeltpc5 {
@@ -110,26 +111,37 @@ bool PriceCostSteps::flag(const QString &field) const
 
 namespace {
 
-// SetXMLCurrency, giving the element written (null when none could be).
-XmlNode WriteAmount(const XmlNode &parent, const QString &field, Currency value,
-                    const QLocale &locale)
+// SetXMLValue, giving the element written (null when none could be).
+XmlNode WriteField(const XmlNode &parent, const QString &field, const QString &text)
 {
     if (parent.isNull())
         return {};
     XmlNode child = FindChildNode(parent, field);
     if (child.isNull())
         child = AppendChildElement(field, parent);
-    child.setText(EncodeLineBreaks(value.toString(locale)));
+    child.setText(EncodeLineBreaks(text));
     return child;
 }
 
 } // namespace
 
+XmlNode PriceCostSteps::writeAmount(const QString &field, Currency value) const
+{
+    // SetXMLCurrency's text.
+    const auto known =
+        std::find_if(m_writtenTexts.cbegin(), m_writtenTexts.cend(),
+                     [value](const auto &written) { return written.first == value; });
+    const QString &text = known != m_writtenTexts.cend()
+                              ? known->second
+                              : m_writtenTexts.emplace_back(value, value.toString(m_locale)).second;
+    return WriteField(m_element, field, text);
+}
+
 bool PriceCostSteps::write(const QString &field, std::optional<Currency> value) const
 {
     if (!value)
         return false;
-    WriteAmount(m_element, field, *value, m_locale);
+    writeAmount(field, *value);
     return true;
 }
 
@@ -139,7 +151,7 @@ bool PriceCostSteps::write(const QString &field, std::optional<Currency> value,
     if (!value)
         return false;
     // The element just written is the first of its name, the one SetExplain would find.
-    if (const XmlNode child = WriteAmount(m_element, field, *value, m_locale))
+    if (const XmlNode child = writeAmount(field, *value))
         SetXMLAttribute(child, PriceCostData::Explain,
                         FormatTemplate(templateText, values, m_locale));
     return true;

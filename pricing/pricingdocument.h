@@ -88,13 +88,16 @@ public:
     QString number(float rate) const { return RateText(rate, m_locale); }
 
 private:
+    XmlNode writeAmount(const QString &field, Currency value) const;
+
     XmlNode m_element;
     QLocale m_locale;
     // Amounts repeat from step to step (the total one step writes is the next one's operand),
     // and converting them under the locale costs more than the rest of a step: each text is
-    // converted once per line, either way.
+    // converted once per line, whichever way.
     mutable std::vector<std::pair<QString, std::optional<Currency>>> m_readAmounts;
     mutable std::vector<std::pair<Currency, QString>> m_amountTexts;
+    mutable std::vector<std::pair<Currency, QString>> m_writtenTexts;
 };
 
 } // namespace zeltpc5

@@ -182,9 +182,10 @@ TEST(pricing_price_cost_steps_test, readsAndExplainsEachAmountAsTheDocumentHolds
     ASSERT_TRUE(steps.write(QStringLiteral("D"), Currency::fromUnits(2), QStringLiteral("{0}+{1}"),
                             {steps.money(Currency::fromUnits(2)), 3}));
     EXPECT_FALSE(steps.write(QStringLiteral("E"), std::nullopt, QStringLiteral("none"), {}));
+    ASSERT_TRUE(steps.write(QStringLiteral("C"), Currency::fromScaled(10001)));
     EXPECT_EQ(doc.xml(), QStringLiteral("<?xml version=\"1.0\"?>\n<PriceCostData>"
                                         "<A Explain=\"one\">1</A><B Explain=\"$1.23\">1.2345</B>"
-                                        "<C>x</C><A>9</A><D Explain=\"$2.00+3\">2</D>"
+                                        "<C>1.0001</C><A>9</A><D Explain=\"$2.00+3\">2</D>"
                                         "</PriceCostData>\n"));
 }
 
