@@ -162,17 +162,19 @@ public:
     {}
 
     // No rows when the line's product or group is not a number: such a statement could only
-    // fail.
-    DiscountLevelRows rows(DiscountLevel level, const LineLevels &line,
-                           const std::optional<qint32> &groupID)
+    // fail. Valid until the next call.
+    const DiscountLevelRows &rows(DiscountLevel level, const LineLevels &line,
+                                  const std::optional<qint32> &groupID)
     {
+        m_read.clear();
         if (!line.productID || !groupID)
-            return {};
+            return m_read;
         const DiscountLevelKey key{level, *groupID, *line.productID,
                                    level == DiscountLevel::Product ? QString() : line.style};
         if (m_cache)
             return m_cache->rows(key, m_session, m_locale);
-        return ReadLevelRows(key, m_session, m_locale).value_or(DiscountLevelRows());
+        m_read = ReadLevelRows(key, m_session, m_locale).value_or(DiscountLevelRows());
+        return m_read;
     }
 
     void writeLevel(const XmlNode &element, DiscountKind kind, DiscountLevel level,
@@ -183,6 +185,7 @@ private:
     DiscountLevelCache *m_cache;
     SingleTexts &m_texts;
     const QLocale &m_locale;
+    DiscountLevelRows m_read; // rows read without a cache
 };
 
 void LevelReader::writeLevel(const XmlNode &element, DiscountKind kind, DiscountLevel level,
@@ -204,20 +207,20 @@ void LevelReader::writeLevel(const XmlNode &element, DiscountKind kind, Discount
 // Product and style levels: several rows for one product leave the last one returned; no row
 // leaves zeros.
 void LoadSingleLevel(DiscountKind kind, DiscountLevel level, const XmlNode &element,
-                     const LineLevels &line, LevelReader &reader, const QLocale &locale)
+                     const LineLevels &line, const std::optional<qint32> &groupID,
+                     LevelReader &reader)
 {
-    const DiscountLevelRows rows =
-        reader.rows(level, line, StoredIdentifier(element, GroupField(kind), locale));
+    const DiscountLevelRows &rows = reader.rows(level, line, groupID);
     reader.writeLevel(element, kind, level,
                       rows.empty() ? OptionDiscountColumn{} : rows.back().rates);
 }
 
 void LoadOptionLevel(DiscountKind kind, const XmlNode &item, const XmlNode &element,
-                     const LineLevels &line, LevelReader &reader, const QLocale &locale)
+                     const LineLevels &line, const std::optional<qint32> &groupID,
+                     LevelReader &reader, const QLocale &locale)
 {
     OptionDiscountTable table(1, OptionDiscountColumn{});
-    const DiscountLevelRows rows = reader.rows(DiscountLevel::Option, line,
-                                               StoredIdentifier(element, GroupField(kind), locale));
+    const DiscountLevelRows &rows = reader.rows(DiscountLevel::Option, line, groupID);
     if (item) {
         const XmlDocument itemDocument = item.ownerDocument();
         for (const DiscountLevelRow &row : rows) {
@@ -244,9 +247,11 @@ void LoadOptionLevel(DiscountKind kind, const XmlNode &item, const XmlNode &elem
 void LoadLevels(DiscountKind kind, const XmlNode &item, const XmlNode &element,
                 const LineLevels &line, LevelReader &reader, const QLocale &locale)
 {
-    LoadSingleLevel(kind, DiscountLevel::Product, element, line, reader, locale);
-    LoadSingleLevel(kind, DiscountLevel::Style, element, line, reader, locale);
-    LoadOptionLevel(kind, item, element, line, reader, locale);
+    // The levels write only rates: the group stays as read.
+    const auto groupID = StoredIdentifier(element, GroupField(kind), locale);
+    LoadSingleLevel(kind, DiscountLevel::Product, element, line, groupID, reader);
+    LoadSingleLevel(kind, DiscountLevel::Style, element, line, groupID, reader);
+    LoadOptionLevel(kind, item, element, line, groupID, reader, locale);
 }
 
 // The customer's group from Customers, unless the line already names one.
@@ -318,10 +323,11 @@ void LoadOneLevel(DiscountKind kind, DiscountLevel level, const XmlNode &item,
     SingleTexts texts;
     LevelReader reader(session, nullptr, texts, locale);
     const LineLevels line = ReadLineLevels(element, locale);
+    const auto groupID = StoredIdentifier(element, GroupField(kind), locale);
     if (level == DiscountLevel::Option)
-        LoadOptionLevel(kind, item, element, line, reader, locale);
+        LoadOptionLevel(kind, item, element, line, groupID, reader, locale);
     else
-        LoadSingleLevel(kind, level, element, line, reader, locale);
+        LoadSingleLevel(kind, level, element, line, groupID, reader);
 }
 
 } // namespace
