@@ -99,6 +99,7 @@ void LoadOptionDiscounts(DiscountKind kind, const QString &itemXml, const XmlNod
 // discount is exactly 0, so a matching row without discount is replaced by the next one.
 void AddOptionDiscountRow(const XmlNode &record, OptionDiscountTable &table,
                           const QLocale &locale = QLocale());
+// The same with the record's rates already read.
 void AddOptionDiscountRates(const OptionDiscountColumn &rates, OptionDiscountTable &table);
 // The column with the highest (lowest) discount; ties keep the earlier column; 0 for a table
 // without columns.
