@@ -4,6 +4,9 @@
 
 #include "common/currency.h"
 #include "engine/hostservices.h"
+#include "pricing/discounts.h"
+#include "pricing/pricingdocument.h"
+#include "pricing/unitprice.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -54,10 +57,11 @@ void LoadAdditionalCharges(AdditionalChargeList &charges, const HostServices &ho
 void EvaluateChargeCriteria(AdditionalChargeList &charges, const QString &itemXml,
                             QString &priceCostXml, const HostServices &host);
 
-// What the charges of a run over many lines share: the formula engine, created and
+// What the pricing of a run over many lines shares: the formula engine, created and
 // initialised with the host on the first criterion to check and terminated when the session
-// ends (every criterion still sets all its variables, so no line sees another's), and the
-// charge list as the first line read it, since the run's reads do not change.
+// ends (every criterion still sets all its variables, so no line sees another's), the
+// charge list as the first line read it, the discount level rows and the customer types'
+// rounding, since the run's reads do not change, and the texts of the rates it writes.
 class ChargeSession
 {
 public:
@@ -71,12 +75,18 @@ public:
     // The enabled charges as LoadAdditionalCharges gives them; a list without a charge is
     // read again for the next line, as a failed read would be.
     AdditionalChargeList charges(SqlSession &session, const QLocale &locale);
+    DiscountLevelCache &discountLevels() { return m_discountLevels; }
+    RoundingRules &roundingRules() { return m_roundingRules; }
+    SingleTexts &singleTexts() { return m_singleTexts; }
 
 private:
     HostServices m_host;
     bool m_tried = false;
     DispatchPtr m_engine;
     AdditionalChargeList m_charges;
+    DiscountLevelCache m_discountLevels;
+    RoundingRules m_roundingRules;
+    SingleTexts m_singleTexts;
 };
 
 // As above with the session's engine, over a parsed price/cost document, which is serialised

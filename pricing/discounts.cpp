@@ -1,6 +1,7 @@
 #include "pricing/discounts.h"
 
 #include "common/conversions.h"
+#include "pricing/additionalcharges.h"
 #include "pricing/itemfields.h"
 #include "pricing/pricecostfields.h"
 #include "pricing/pricingdocument.h"
@@ -71,47 +72,28 @@ std::optional<qint32> StoredIdentifier(const XmlNode &element, const QString &fi
     return number ? RoundToInt32(*number) : std::nullopt;
 }
 
-// The level's statement with its markers filled, or nothing when the line's product or group
-// is not a number (such a statement could only fail, and loads no rows).
-std::optional<QString> LevelStatement(const QString &templateText, DiscountKind kind,
-                                      const XmlNode &element, const QLocale &locale)
+const QString &LevelTemplate(DiscountLevel level)
 {
-    const auto productID = StoredIdentifier(element, PriceCostData::ProductID, locale);
-    const auto groupID = StoredIdentifier(element, GroupField(kind), locale);
-    if (!productID || !groupID)
-        return std::nullopt;
-    QString sql = templateText;
+    switch (level) {
+    case DiscountLevel::Style:
+        return Sql::StyleLevel;
+    case DiscountLevel::Option:
+        return Sql::OptionLevel;
+    case DiscountLevel::Product:
+        break;
+    }
+    return Sql::ProductLevel;
+}
+
+// The level's statement with its markers filled.
+QString LevelStatement(const DiscountLevelKey &key)
+{
+    QString sql = LevelTemplate(key.level);
     // The numbers first: the quoted style is free text and may itself hold a marker.
-    sql.replace(QLatin1StringView("<pid>"), QString::number(*productID));
-    sql.replace(QLatin1StringView("<dgid>"), QString::number(*groupID));
-    sql.replace(QLatin1StringView("<style>"), SQLQuote(GetXMLValue(PriceCostData::Style, element)));
+    sql.replace(QLatin1StringView("<pid>"), QString::number(key.productID));
+    sql.replace(QLatin1StringView("<dgid>"), QString::number(key.groupID));
+    sql.replace(QLatin1StringView("<style>"), SQLQuote(key.style));
     return sql;
-}
-
-QList<XmlNode> LevelRecords(const QString &templateText, DiscountKind kind, const XmlNode &element,
-                            SqlSession &session, const QLocale &locale)
-{
-    const auto sql = LevelStatement(templateText, kind, element, locale);
-    if (!sql)
-        return {};
-    const auto rows = session.ExecuteReadDocument(*sql);
-    return rows ? rows->selectNodes(QStringLiteral("//Records/Record")) : QList<XmlNode>();
-}
-
-void WriteLevel(const XmlNode &element, DiscountKind kind, DiscountLevel level,
-                const OptionDiscountColumn &rates, const QLocale &locale)
-{
-    const DiscountFamily family = FamilyOf(kind);
-    const auto write = [&](LevelRate rate, int row) {
-        SetXMLSingle(LevelRateField(family, level, rate), rates[row], element, locale);
-    };
-    using namespace OptionDiscountRow;
-    write(LevelRate::Discount, Discount);
-    write(LevelRate::DiscountLow, Low);
-    write(LevelRate::DiscountHigh, High);
-    write(LevelRate::DiscountAD, DiscountAD);
-    write(LevelRate::Margin, Margin);
-    write(LevelRate::MarginAD, MarginAD);
 }
 
 OptionDiscountColumn RecordRates(const XmlNode &record, const QLocale &locale)
@@ -141,22 +123,111 @@ QString TrimBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-void LoadOptionLevel(DiscountKind kind, const XmlNode &item, const XmlNode &priceCost,
-                     SqlSession &session, const QLocale &locale)
+// The level's rows as the session returns them; nothing when the read fails.
+std::optional<DiscountLevelRows> ReadLevelRows(const DiscountLevelKey &key, SqlSession &session,
+                                               const QLocale &locale)
 {
-    const XmlNode element = PriceCostElement(priceCost);
-    if (!element)
-        return;
+    const auto document = session.ExecuteReadDocument(LevelStatement(key));
+    if (!document)
+        return std::nullopt;
+    DiscountLevelRows rows;
+    for (const XmlNode &record : document->selectNodes(QStringLiteral("//Records/Record")))
+        rows.push_back({GetXMLValue(QStringLiteral("OptionName"), record),
+                        TrimBlanks(GetXMLValue(QStringLiteral("OptionValue"), record)),
+                        RecordRates(record, locale)});
+    return rows;
+}
+
+// What a line needs to find its level rows, read once for the three families.
+struct LineLevels
+{
+    std::optional<qint32> productID;
+    QString style;
+};
+
+LineLevels ReadLineLevels(const XmlNode &element, const QLocale &locale)
+{
+    return {StoredIdentifier(element, PriceCostData::ProductID, locale),
+            GetXMLValue(PriceCostData::Style, element)};
+}
+
+// Reads through the run's rows when there are any, else straight from the session, and
+// writes rates with the run's (or the call's) texts.
+class LevelReader
+{
+public:
+    LevelReader(SqlSession &session, DiscountLevelCache *cache, SingleTexts &texts,
+                const QLocale &locale)
+        : m_session(session), m_cache(cache), m_texts(texts), m_locale(locale)
+    {}
+
+    // No rows when the line's product or group is not a number: such a statement could only
+    // fail. Valid until the next call.
+    const DiscountLevelRows &rows(DiscountLevel level, const LineLevels &line,
+                                  const std::optional<qint32> &groupID)
+    {
+        m_read.clear();
+        if (!line.productID || !groupID)
+            return m_read;
+        const DiscountLevelKey key{level, *groupID, *line.productID,
+                                   level == DiscountLevel::Product ? QString() : line.style};
+        if (m_cache)
+            return m_cache->rows(key, m_session, m_locale);
+        m_read = ReadLevelRows(key, m_session, m_locale).value_or(DiscountLevelRows());
+        return m_read;
+    }
+
+    void writeLevel(const XmlNode &element, DiscountKind kind, DiscountLevel level,
+                    const OptionDiscountColumn &rates);
+
+private:
+    SqlSession &m_session;
+    DiscountLevelCache *m_cache;
+    SingleTexts &m_texts;
+    const QLocale &m_locale;
+    DiscountLevelRows m_read; // rows read without a cache
+};
+
+void LevelReader::writeLevel(const XmlNode &element, DiscountKind kind, DiscountLevel level,
+                             const OptionDiscountColumn &rates)
+{
+    const DiscountFamily family = FamilyOf(kind);
+    const auto write = [&](LevelRate rate, int row) {
+        m_texts.write(LevelRateField(family, level, rate), rates[row], element, m_locale);
+    };
+    using namespace OptionDiscountRow;
+    write(LevelRate::Discount, Discount);
+    write(LevelRate::DiscountLow, Low);
+    write(LevelRate::DiscountHigh, High);
+    write(LevelRate::DiscountAD, DiscountAD);
+    write(LevelRate::Margin, Margin);
+    write(LevelRate::MarginAD, MarginAD);
+}
+
+// Product and style levels: several rows for one product leave the last one returned; no row
+// leaves zeros.
+void LoadSingleLevel(DiscountKind kind, DiscountLevel level, const XmlNode &element,
+                     const LineLevels &line, const std::optional<qint32> &groupID,
+                     LevelReader &reader)
+{
+    const DiscountLevelRows &rows = reader.rows(level, line, groupID);
+    reader.writeLevel(element, kind, level,
+                      rows.empty() ? OptionDiscountColumn{} : rows.back().rates);
+}
+
+void LoadOptionLevel(DiscountKind kind, const XmlNode &item, const XmlNode &element,
+                     const LineLevels &line, const std::optional<qint32> &groupID,
+                     LevelReader &reader, const QLocale &locale)
+{
     OptionDiscountTable table(1, OptionDiscountColumn{});
-    const QList<XmlNode> records = LevelRecords(Sql::OptionLevel, kind, element, session, locale);
-    for (const XmlNode &record : records) {
-        if (!item)
-            break;
-        const QString value =
-            GetOptionValue(item.ownerDocument(), GetXMLValue(QStringLiteral("OptionName"), record));
-        if (!value.isEmpty() &&
-            value == TrimBlanks(GetXMLValue(QStringLiteral("OptionValue"), record)))
-            AddOptionDiscountRow(record, table, locale);
+    const DiscountLevelRows &rows = reader.rows(DiscountLevel::Option, line, groupID);
+    if (item) {
+        const XmlDocument itemDocument = item.ownerDocument();
+        for (const DiscountLevelRow &row : rows) {
+            const QString value = GetOptionValue(itemDocument, row.optionName);
+            if (!value.isEmpty() && value == row.optionValue)
+                AddOptionDiscountRates(row.rates, table);
+        }
     }
 
     int chosen = 0;
@@ -170,15 +241,17 @@ void LoadOptionLevel(DiscountKind kind, const XmlNode &item, const XmlNode &pric
     default:
         return; // an unknown method leaves the option level as stored
     }
-    WriteLevel(element, kind, DiscountLevel::Option, table.at(std::size_t(chosen)), locale);
+    reader.writeLevel(element, kind, DiscountLevel::Option, table.at(std::size_t(chosen)));
 }
 
-void LoadLevels(DiscountKind kind, const XmlNode &item, const XmlNode &element, SqlSession &session,
-                const QLocale &locale)
+void LoadLevels(DiscountKind kind, const XmlNode &item, const XmlNode &element,
+                const LineLevels &line, LevelReader &reader, const QLocale &locale)
 {
-    LoadProductDiscounts(kind, QString(), element, session, locale);
-    LoadStyleDiscounts(kind, QString(), element, session, locale);
-    LoadOptionLevel(kind, item, element, session, locale);
+    // The levels write only rates: the group stays as read.
+    const auto groupID = StoredIdentifier(element, GroupField(kind), locale);
+    LoadSingleLevel(kind, DiscountLevel::Product, element, line, groupID, reader);
+    LoadSingleLevel(kind, DiscountLevel::Style, element, line, groupID, reader);
+    LoadOptionLevel(kind, item, element, line, groupID, reader, locale);
 }
 
 // The customer's group from Customers, unless the line already names one.
@@ -208,8 +281,11 @@ void LoadDiscounts(const QString &itemXml, const XmlNode &priceCost, const HostS
     LoadDiscounts(item ? item->node() : XmlNode(), priceCost, host, session, locale);
 }
 
-void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
-                   SqlSession &session, const QLocale &locale)
+namespace {
+
+void LoadAllLevels(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
+                   SqlSession &session, DiscountLevelCache *cache, SingleTexts &texts,
+                   const QLocale &locale)
 {
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
@@ -217,60 +293,106 @@ void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServ
     CompanyConnection connection = host.CurrentCompanyConn();
     if (!connection.isValid())
         return;
+    LevelReader reader(session, cache, texts, locale);
+    // Nothing here writes the product or the style.
+    const LineLevels line = ReadLineLevels(element, locale);
 
     const qint32 costGroup = session.ExecuteScaler(
         FormatTemplate(Sql::CostGroup, {CostGroupType}, locale), QString(), QStringLiteral("0"));
     SetXMLLong(PriceCostData::CostDiscountGroupID, costGroup, element, locale);
-    LoadLevels(DiscountKind::Cost, item, element, session, locale);
+    LoadLevels(DiscountKind::Cost, item, element, line, reader, locale);
 
     FindCustomerGroup(Sql::CustomerPriceGroup, PriceCostData::PriceDiscountGroupID, element,
                       session, locale);
-    LoadLevels(DiscountKind::Price, item, element, session, locale);
+    LoadLevels(DiscountKind::Price, item, element, line, reader, locale);
 
     FindCustomerGroup(Sql::CustomerDiscountGroup, PriceCostData::CustomerDiscountGroupID, element,
                       session, locale);
-    LoadLevels(DiscountKind::Customer, item, element, session, locale);
+    LoadLevels(DiscountKind::Customer, item, element, line, reader, locale);
 
     connection.Close();
+}
+
+// One level of one family, straight from the session.
+void LoadOneLevel(DiscountKind kind, DiscountLevel level, const XmlNode &item,
+                  const XmlNode &priceCost, SqlSession &session, const QLocale &locale)
+{
+    const XmlNode element = PriceCostElement(priceCost);
+    if (!element)
+        return;
+    SingleTexts texts;
+    LevelReader reader(session, nullptr, texts, locale);
+    const LineLevels line = ReadLineLevels(element, locale);
+    const auto groupID = StoredIdentifier(element, GroupField(kind), locale);
+    if (level == DiscountLevel::Option)
+        LoadOptionLevel(kind, item, element, line, groupID, reader, locale);
+    else
+        LoadSingleLevel(kind, level, element, line, groupID, reader);
+}
+
+} // namespace
+
+void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
+                   SqlSession &session, const QLocale &locale)
+{
+    SingleTexts texts;
+    LoadAllLevels(item, priceCost, host, session, nullptr, texts, locale);
+}
+
+void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
+                   SqlSession &session, ChargeSession &run, const QLocale &locale)
+{
+    LoadAllLevels(item, priceCost, host, session, &run.discountLevels(), run.singleTexts(), locale);
 }
 
 void LoadProductDiscounts(DiscountKind kind, const QString &itemXml, const XmlNode &priceCost,
                           SqlSession &session, const QLocale &locale)
 {
     Q_UNUSED(itemXml);
-    const XmlNode element = PriceCostElement(priceCost);
-    if (!element)
-        return;
-    WriteLevel(element, kind, DiscountLevel::Product, OptionDiscountColumn{}, locale);
-    // Several rows for one product: the last one returned wins.
-    for (const XmlNode &record : LevelRecords(Sql::ProductLevel, kind, element, session, locale))
-        WriteLevel(element, kind, DiscountLevel::Product, RecordRates(record, locale), locale);
+    LoadOneLevel(kind, DiscountLevel::Product, XmlNode(), priceCost, session, locale);
 }
 
 void LoadStyleDiscounts(DiscountKind kind, const QString &itemXml, const XmlNode &priceCost,
                         SqlSession &session, const QLocale &locale)
 {
     Q_UNUSED(itemXml);
-    const XmlNode element = PriceCostElement(priceCost);
-    if (!element)
-        return;
-    WriteLevel(element, kind, DiscountLevel::Style, OptionDiscountColumn{}, locale);
-    for (const XmlNode &record : LevelRecords(Sql::StyleLevel, kind, element, session, locale))
-        WriteLevel(element, kind, DiscountLevel::Style, RecordRates(record, locale), locale);
+    LoadOneLevel(kind, DiscountLevel::Style, XmlNode(), priceCost, session, locale);
 }
 
 void LoadOptionDiscounts(DiscountKind kind, const QString &itemXml, const XmlNode &priceCost,
                          SqlSession &session, const QLocale &locale)
 {
     const auto item = LoadItemXML(itemXml);
-    LoadOptionLevel(kind, item ? item->node() : XmlNode(), priceCost, session, locale);
+    LoadOneLevel(kind, DiscountLevel::Option, item ? item->node() : XmlNode(), priceCost, session,
+                 locale);
 }
 
 void AddOptionDiscountRow(const XmlNode &record, OptionDiscountTable &table, const QLocale &locale)
 {
+    AddOptionDiscountRates(RecordRates(record, locale), table);
+}
+
+void AddOptionDiscountRates(const OptionDiscountColumn &rates, OptionDiscountTable &table)
+{
     if (table.empty() || table.back()[OptionDiscountRow::Discount] != 0.0f)
         table.push_back(OptionDiscountColumn{});
-    table.back() = RecordRates(record, locale);
+    table.back() = rates;
+}
+
+const DiscountLevelRows &DiscountLevelCache::rows(const DiscountLevelKey &key, SqlSession &session,
+                                                  const QLocale &locale)
+{
+    // Rates are read as numbers under the locale: rows read under another one are read again.
+    if (locale != m_locale) {
+        m_rows.clear();
+        m_locale = locale;
+    }
+    if (const auto it = m_rows.constFind(key); it != m_rows.constEnd())
+        return *it;
+    static const DiscountLevelRows NoRows;
+    // Only rows actually read are kept: a failed read is tried again for the next line.
+    auto rows = ReadLevelRows(key, session, locale);
+    return rows ? *m_rows.insert(key, std::move(*rows)) : NoRows;
 }
 
 int PickHighestDiscountRow(const OptionDiscountTable &table)

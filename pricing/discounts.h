@@ -3,8 +3,10 @@
 #pragma once
 
 #include "engine/hostservices.h"
+#include "pricing/pricecostfields.h"
 #include "xml/xmldocument.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -29,6 +31,48 @@ using OptionDiscountColumn = std::array<float, 6>;
 // Starts with one column of zeros, so "no matching row" writes zeros.
 using OptionDiscountTable = std::vector<OptionDiscountColumn>;
 
+class ChargeSession;
+
+// What selects the `Discounts` rows of one level; product levels ignore the style.
+struct DiscountLevelKey
+{
+    DiscountLevel level = DiscountLevel::Product;
+    qint32 groupID = 0;
+    qint32 productID = 0;
+    QString style;
+
+    friend bool operator==(const DiscountLevelKey &, const DiscountLevelKey &) = default;
+    friend size_t qHash(const DiscountLevelKey &key, size_t seed = 0)
+    {
+        return qHashMulti(seed, int(key.level), key.groupID, key.productID, key.style);
+    }
+};
+
+// One row as the level loaders use it: the option it applies to and its rates.
+struct DiscountLevelRow
+{
+    QString optionName;
+    QString optionValue; // blanks around it removed
+    OptionDiscountColumn rates{};
+};
+using DiscountLevelRows = std::vector<DiscountLevelRow>;
+
+// The level rows a change run has read. In a bulk change the same groups, products and
+// styles come back line after line, and the table does not change while the run lasts, so
+// each level is read once a run. Keep one per run (ChargeSession holds it), never longer.
+class DiscountLevelCache
+{
+public:
+    // Read through the session on the first ask; a failed read is not kept, so the next
+    // line tries again.
+    const DiscountLevelRows &rows(const DiscountLevelKey &key, SqlSession &session,
+                                  const QLocale &locale);
+
+private:
+    QLocale m_locale;
+    QHash<DiscountLevelKey, DiscountLevelRows> m_rows;
+};
+
 // Finds the cost, price and customer discount groups of the line and loads the three levels
 // of each family into the price/cost document (the document or its `PriceCostData`
 // element). Does nothing without a document or without a company connection, which is
@@ -38,6 +82,9 @@ void LoadDiscounts(const QString &itemXml, const XmlNode &priceCost, const HostS
 // The same over an item already parsed (any node of its document).
 void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
                    SqlSession &session, const QLocale &locale = QLocale());
+// The same for a line of a run over many lines: the level rows come from the run's cache.
+void LoadDiscounts(const XmlNode &item, const XmlNode &priceCost, const HostServices &host,
+                   SqlSession &session, ChargeSession &run, const QLocale &locale = QLocale());
 
 // One level of one family. The product ID and the group are put into the statements as
 // numbers; a line whose product or group is not a number loads no rows.
@@ -52,6 +99,8 @@ void LoadOptionDiscounts(DiscountKind kind, const QString &itemXml, const XmlNod
 // discount is exactly 0, so a matching row without discount is replaced by the next one.
 void AddOptionDiscountRow(const XmlNode &record, OptionDiscountTable &table,
                           const QLocale &locale = QLocale());
+// The same with the record's rates already read.
+void AddOptionDiscountRates(const OptionDiscountColumn &rates, OptionDiscountTable &table);
 // The column with the highest (lowest) discount; ties keep the earlier column; 0 for a table
 // without columns.
 int PickHighestDiscountRow(const OptionDiscountTable &table);

@@ -189,7 +189,7 @@ struct ChargeSummary
     int further = 0;
 };
 
-ChargeSummary Summarise(const AdditionalChargeList &charges, qint16 type, const QLocale &locale)
+ChargeSummary Summarise(const AdditionalChargeList &charges, qint16 type, const PriceCostSteps &s)
 {
     constexpr int NamedCharges = 3;
     ChargeSummary summary;
@@ -200,8 +200,8 @@ ChargeSummary Summarise(const AdditionalChargeList &charges, qint16 type, const 
         if (summary.named < NamedCharges) {
             if (!summary.names.isEmpty())
                 summary.names += QLatin1Char(',');
-            summary.names += charge.ChargeCode + QLatin1StringView(" (") +
-                             AmountText(charge.Amount, locale) + QLatin1Char(')');
+            summary.names += charge.ChargeCode + QLatin1StringView(" (") + s.money(charge.Amount) +
+                             QLatin1Char(')');
             ++summary.named;
         } else {
             ++summary.further;
@@ -219,7 +219,7 @@ void WriteAdjustments(const PriceCostSteps &s, const QString &field, const Charg
 
 void CostChargeSteps(const AdditionalChargeList &charges, const PriceCostSteps &s)
 {
-    WriteAdjustments(s, CostAdjustments, Summarise(charges, ChargeType::Cost, s.locale()),
+    WriteAdjustments(s, CostAdjustments, Summarise(charges, ChargeType::Cost, s),
                      Text::CostAdjustments, Text::CostAdjustmentsMore);
 
     const Currency cost = s.amount(CostDiscountAmountADTotal);
@@ -332,7 +332,7 @@ void PriceStepsByMargin(ProductEngine &engine, const PriceCostSteps &s)
 
 void PriceChargeSteps(const AdditionalChargeList &charges, const PriceCostSteps &s)
 {
-    WriteAdjustments(s, PriceAdjustments, Summarise(charges, ChargeType::Price, s.locale()),
+    WriteAdjustments(s, PriceAdjustments, Summarise(charges, ChargeType::Price, s),
                      Text::PriceAdjustments, Text::PriceAdjustmentsMore);
 
     const Currency price = s.amount(PriceDiscountAmountADTotal);
@@ -390,7 +390,7 @@ void CalculatePriceCost(ProductEngine &engine, const QString &itemXml, const Xml
     CalculatePriceCharges(charges, document, locale);
     PriceChargeSteps(charges, steps);
 
-    FinishUnitPrice(engine, element, host, locale);
+    FinishUnitPrice(engine, element, host, chargeRun, locale);
 }
 
 } // namespace zeltpc5

@@ -98,20 +98,23 @@ QList<FieldDefinition> BuildCatalogue()
 
 } // namespace
 
-QString LevelRateField(DiscountFamily family, DiscountLevel level, LevelRate rate)
+const QString &LevelRateField(DiscountFamily family, DiscountLevel level, LevelRate rate)
 {
-    return FamilyNames.at(std::size_t(family)) + LevelNames.at(std::size_t(level)) +
-           RateSuffixes.at(std::size_t(rate));
+    // Built once: the level loaders and the resolution ask for these names many times a line.
+    const std::size_t index =
+        (std::size_t(family) * LevelNames.size() + std::size_t(level)) * RateSuffixes.size() +
+        std::size_t(rate);
+    return LevelRateFields().at(qsizetype(index));
 }
 
 const QStringList &LevelRateFields()
 {
     static const QStringList names = [] {
         QStringList list;
-        for (std::size_t f = 0; f < FamilyNames.size(); ++f)
-            for (std::size_t l = 0; l < LevelNames.size(); ++l)
-                for (std::size_t r = 0; r < RateSuffixes.size(); ++r)
-                    list.append(LevelRateField(DiscountFamily(f), DiscountLevel(l), LevelRate(r)));
+        for (QLatin1StringView family : FamilyNames)
+            for (QLatin1StringView level : LevelNames)
+                for (QLatin1StringView suffix : RateSuffixes)
+                    list.append(family + level + suffix);
         return list;
     }();
     return names;

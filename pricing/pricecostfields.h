@@ -131,7 +131,7 @@ enum class DiscountFamily { Cost, Price, Customer };
 enum class DiscountLevel { Product, Style, Option };
 enum class LevelRate { Discount, DiscountLow, DiscountHigh, DiscountAD, Margin, MarginAD };
 
-QString LevelRateField(DiscountFamily family, DiscountLevel level, LevelRate rate);
+const QString &LevelRateField(DiscountFamily family, DiscountLevel level, LevelRate rate);
 // All 54, family by family, level by level, in the suffix order above.
 const QStringList &LevelRateFields();
 

@@ -7,6 +7,9 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
+#include <bit>
+
 namespace zeltpc5 {
 
 XmlNode PriceCostElement(const XmlNode &documentOrElement)
@@ -48,6 +51,24 @@ QString RateText(float rate, const QLocale &locale)
     return SingleToText(rate, locale);
 }
 
+QString SingleTexts::text(float value, const QLocale &locale)
+{
+    if (locale != m_locale) {
+        m_texts.clear();
+        m_locale = locale;
+    }
+    const quint32 bits = std::bit_cast<quint32>(value);
+    if (const auto it = m_texts.constFind(bits); it != m_texts.constEnd())
+        return *it;
+    return *m_texts.insert(bits, SingleToText(value, locale));
+}
+
+void SingleTexts::write(const QString &name, float value, const XmlNode &parent,
+                        const QLocale &locale)
+{
+    SetXMLValue(name, text(value, locale), parent);
+}
+
 std::optional<Currency> Round2(double product)
 {
     const auto amount = Currency::fromDouble(product);
@@ -58,7 +79,24 @@ std::optional<Currency> Round2(double product)
 
 Currency PriceCostSteps::amount(const QString &field) const
 {
-    return GetXMLCurrency(field, m_element, Currency(), m_locale);
+    // As GetXMLCurrency reads it.
+    const QString text = GetXMLValue(field, m_element, QString());
+    for (const auto &[read, value] : m_readAmounts) {
+        if (read == text)
+            return value.value_or(Currency());
+    }
+    const std::optional<Currency> value = Currency::fromString(text, m_locale);
+    m_readAmounts.emplace_back(text, value);
+    return value.value_or(Currency());
+}
+
+QString PriceCostSteps::money(Currency amount) const
+{
+    for (const auto &[value, text] : m_amountTexts) {
+        if (value == amount)
+            return text;
+    }
+    return m_amountTexts.emplace_back(amount, AmountText(amount, m_locale)).second;
 }
 
 float PriceCostSteps::rate(const QString &field) const
@@ -71,20 +109,51 @@ bool PriceCostSteps::flag(const QString &field) const
     return GetXMLInteger(field, m_element, 0, m_locale) != 0;
 }
 
+namespace {
+
+// SetXMLValue, giving the element written (null when none could be).
+XmlNode WriteField(const XmlNode &parent, const QString &field, const QString &text)
+{
+    if (parent.isNull())
+        return {};
+    XmlNode child = FindChildNode(parent, field);
+    if (child.isNull())
+        child = AppendChildElement(field, parent);
+    child.setText(EncodeLineBreaks(text));
+    return child;
+}
+
+} // namespace
+
+XmlNode PriceCostSteps::writeAmount(const QString &field, Currency value) const
+{
+    // SetXMLCurrency's text.
+    const auto known =
+        std::find_if(m_writtenTexts.cbegin(), m_writtenTexts.cend(),
+                     [value](const auto &written) { return written.first == value; });
+    const QString &text = known != m_writtenTexts.cend()
+                              ? known->second
+                              : m_writtenTexts.emplace_back(value, value.toString(m_locale)).second;
+    return WriteField(m_element, field, text);
+}
+
 bool PriceCostSteps::write(const QString &field, std::optional<Currency> value) const
 {
     if (!value)
         return false;
-    SetXMLCurrency(field, *value, m_element, m_locale);
+    writeAmount(field, *value);
     return true;
 }
 
 bool PriceCostSteps::write(const QString &field, std::optional<Currency> value,
                            const QString &templateText, const QVariantList &values) const
 {
-    if (!write(field, value))
+    if (!value)
         return false;
-    explain(field, templateText, values);
+    // The element just written is the first of its name, the one SetExplain would find.
+    if (const XmlNode child = writeAmount(field, *value))
+        SetXMLAttribute(child, PriceCostData::Explain,
+                        FormatTemplate(templateText, values, m_locale));
     return true;
 }
 

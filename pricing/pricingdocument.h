@@ -5,11 +5,14 @@
 #include "common/currency.h"
 #include "xml/xmldocument.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <QVariantList>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace zeltpc5 {
 
@@ -29,6 +32,21 @@ void RemoveChildAttribute(const XmlNode &element, const QString &fieldName,
 // (a 40 % discount as 0.4).
 QString AmountText(Currency amount, const QLocale &locale);
 QString RateText(float rate, const QLocale &locale);
+
+// The texts SetXMLSingle writes, each converted once: the rates of a run come back line
+// after line. Keep one per run or per call, no longer than the locale it was filled under
+// (a new locale empties it).
+class SingleTexts
+{
+public:
+    QString text(float value, const QLocale &locale);
+    // SetXMLSingle with the text from here.
+    void write(const QString &name, float value, const XmlNode &parent, const QLocale &locale);
+
+private:
+    QLocale m_locale;
+    QHash<quint32, QString> m_texts; // by the value's bits
+};
 
 // A product of an amount and a rate as the calculation keeps it: computed in floating point,
 // taken to currency (four decimals, halves to even), then to two decimals with halves away
@@ -61,7 +79,7 @@ public:
                  const QVariantList &values) const;
     void removeExplain(const QString &field) const;
 
-    QString money(Currency amount) const { return AmountText(amount, m_locale); }
+    QString money(Currency amount) const;
     // For explanations of steps that write nothing without the amount.
     QString money(const std::optional<Currency> &amount) const
     {
@@ -70,8 +88,16 @@ public:
     QString number(float rate) const { return RateText(rate, m_locale); }
 
 private:
+    XmlNode writeAmount(const QString &field, Currency value) const;
+
     XmlNode m_element;
     QLocale m_locale;
+    // Amounts repeat from step to step (the total one step writes is the next one's operand),
+    // and converting them under the locale costs more than the rest of a step: each text is
+    // converted once per line, whichever way.
+    mutable std::vector<std::pair<QString, std::optional<Currency>>> m_readAmounts;
+    mutable std::vector<std::pair<Currency, QString>> m_amountTexts;
+    mutable std::vector<std::pair<Currency, QString>> m_writtenTexts;
 };
 
 } // namespace zeltpc5

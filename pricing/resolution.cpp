@@ -1,6 +1,7 @@
 #include "pricing/resolution.h"
 
 #include "common/conversions.h"
+#include "pricing/additionalcharges.h"
 #include "pricing/pricecostfields.h"
 #include "pricing/pricingdocument.h"
 #include "xml/texttemplate.h"
@@ -72,7 +73,7 @@ struct ResolvedField
 
 // Writes each result from the chosen level's percentage, in the order given.
 void Resolve(const XmlNode &element, DiscountFamily family,
-             std::initializer_list<ResolvedField> fields, const QLocale &locale)
+             std::initializer_list<ResolvedField> fields, SingleTexts &texts, const QLocale &locale)
 {
     const DiscountLevel level = ChosenLevel(element, family, locale);
     for (const ResolvedField &f : fields) {
@@ -80,7 +81,7 @@ void Resolve(const XmlNode &element, DiscountFamily family,
             continue;
         const float percent =
             GetXMLSingle(LevelRateField(family, level, f.rate), element, 0.0f, locale);
-        SetXMLSingle(f.field, percent / 100.0f, element, locale);
+        texts.write(f.field, percent / 100.0f, element, locale);
     }
 }
 
@@ -90,7 +91,8 @@ std::optional<float> SingleFromText(const QString &text, const QLocale &locale)
     return number ? ToSingle(*number) : std::nullopt;
 }
 
-void ApplyVendorMargins(const XmlNode &element, const HostServices &host, const QLocale &locale)
+void ApplyVendorMargins(const XmlNode &element, const HostServices &host, SingleTexts &texts,
+                        const QLocale &locale)
 {
     const qint32 productID = GetXMLLong(PriceCostData::ProductID, element, 0, locale);
     if (host.GetProductPriceMarginSource(productID) != VendorMarginSource)
@@ -115,7 +117,7 @@ void ApplyVendorMargins(const XmlNode &element, const HostServices &host, const 
             return;
         if (const auto value =
                 SingleFromText(host.GetFieldValue(records, column, QStringLiteral("0")), locale))
-            SetXMLSingle(field, *value, element, locale);
+            texts.write(field, *value, element, locale);
     };
     margin(Sql::VendorMargin, QStringLiteral("Margin"), PriceCostData::PriceMargin,
            PriceCostData::PriceMarginOverride);
@@ -156,14 +158,9 @@ int PickLowestLevel(float productValue, float styleValue, float optionValue)
     return LevelOfBest(best, styleValue, optionValue);
 }
 
-void ResolveDiscounts(const XmlNode &priceCost, const HostServices &host, const QLocale &locale)
-{
-    ResolveCostDiscount(priceCost, locale);
-    ResolvePriceDiscount(priceCost, host, locale);
-    ResolveCustomerDiscount(priceCost, locale);
-}
+namespace {
 
-void ResolveCostDiscount(const XmlNode &priceCost, const QLocale &locale)
+void ResolveCost(const XmlNode &priceCost, SingleTexts &texts, const QLocale &locale)
 {
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
@@ -174,10 +171,11 @@ void ResolveCostDiscount(const XmlNode &priceCost, const QLocale &locale)
              {CostLowDiscount, LevelRate::DiscountLow, {}},
              {CostHighDiscount, LevelRate::DiscountHigh, {}},
              {CostDiscountAD, LevelRate::DiscountAD, CostDiscountADOverride}},
-            locale);
+            texts, locale);
 }
 
-void ResolvePriceDiscount(const XmlNode &priceCost, const HostServices &host, const QLocale &locale)
+void ResolvePrice(const XmlNode &priceCost, const HostServices &host, SingleTexts &texts,
+                  const QLocale &locale)
 {
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
@@ -190,11 +188,11 @@ void ResolvePriceDiscount(const XmlNode &priceCost, const HostServices &host, co
              {PriceHighDiscount, LevelRate::DiscountHigh, {}},
              {PriceMargin, LevelRate::Margin, PriceMarginOverride},
              {PriceMarginAD, LevelRate::MarginAD, PriceMarginADOverride}},
-            locale);
-    ApplyVendorMargins(element, host, locale);
+            texts, locale);
+    ApplyVendorMargins(element, host, texts, locale);
 }
 
-void ResolveCustomerDiscount(const XmlNode &priceCost, const QLocale &locale)
+void ResolveCustomer(const XmlNode &priceCost, SingleTexts &texts, const QLocale &locale)
 {
     const XmlNode element = PriceCostElement(priceCost);
     if (!element || FlagOn(element, PriceCostData::CustomerDiscountOverride, locale))
@@ -205,7 +203,47 @@ void ResolveCustomerDiscount(const XmlNode &priceCost, const QLocale &locale)
              {CustomerLowDiscount, LevelRate::DiscountLow, {}},
              {CustomerHighDiscount, LevelRate::DiscountHigh, {}},
              {CustomerDiscountAD, LevelRate::DiscountAD, {}}},
-            locale);
+            texts, locale);
+}
+
+void ResolveAll(const XmlNode &priceCost, const HostServices &host, SingleTexts &texts,
+                const QLocale &locale)
+{
+    ResolveCost(priceCost, texts, locale);
+    ResolvePrice(priceCost, host, texts, locale);
+    ResolveCustomer(priceCost, texts, locale);
+}
+
+} // namespace
+
+void ResolveDiscounts(const XmlNode &priceCost, const HostServices &host, const QLocale &locale)
+{
+    SingleTexts texts;
+    ResolveAll(priceCost, host, texts, locale);
+}
+
+void ResolveDiscounts(const XmlNode &priceCost, const HostServices &host, ChargeSession &run,
+                      const QLocale &locale)
+{
+    ResolveAll(priceCost, host, run.singleTexts(), locale);
+}
+
+void ResolveCostDiscount(const XmlNode &priceCost, const QLocale &locale)
+{
+    SingleTexts texts;
+    ResolveCost(priceCost, texts, locale);
+}
+
+void ResolvePriceDiscount(const XmlNode &priceCost, const HostServices &host, const QLocale &locale)
+{
+    SingleTexts texts;
+    ResolvePrice(priceCost, host, texts, locale);
+}
+
+void ResolveCustomerDiscount(const XmlNode &priceCost, const QLocale &locale)
+{
+    SingleTexts texts;
+    ResolveCustomer(priceCost, texts, locale);
 }
 
 } // namespace zeltpc5

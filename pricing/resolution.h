@@ -9,6 +9,8 @@
 
 namespace zeltpc5 {
 
+class ChargeSession;
+
 // Levels as PickHighestLevel and PickLowestLevel return them.
 namespace ResolvedLevel {
 inline constexpr int Product = 0;
@@ -20,6 +22,9 @@ inline constexpr int Option = 2;
 // on the price/cost document (or its `PriceCostData` element). Rates whose override flag is
 // on keep their stored value.
 void ResolveDiscounts(const XmlNode &priceCost, const HostServices &host,
+                      const QLocale &locale = QLocale());
+// The same for a line of a run over many lines, with the run's texts of the rates.
+void ResolveDiscounts(const XmlNode &priceCost, const HostServices &host, ChargeSession &run,
                       const QLocale &locale = QLocale());
 void ResolveCostDiscount(const XmlNode &priceCost, const QLocale &locale = QLocale());
 // The price rates, then, for products whose price margin source is 1, the vendor's margins

@@ -1,6 +1,7 @@
 #include "pricing/unitprice.h"
 
 #include "common/conversions.h"
+#include "pricing/additionalcharges.h"
 #include "pricing/pricecalculation.h"
 #include "pricing/pricecostfields.h"
 #include "pricing/pricingdocument.h"
@@ -42,14 +43,6 @@ const QString PercentItemDiscount =
     QStringLiteral("Customer discount total of {0} * item discount of {1}");
 } // namespace Text
 
-struct RoundingSettings
-{
-    QString records;
-    qint16 on = 0;
-    qint16 direction = 0;
-    qint16 step = 0;
-};
-
 // A 16-bit column of a host record set; 0 when missing or not a number.
 qint16 FieldInteger(const HostServices &host, const QString &records, const QString &column,
                     const QLocale &locale)
@@ -60,25 +53,23 @@ qint16 FieldInteger(const HostServices &host, const QString &records, const QStr
 }
 
 // F1: an unknown customer type reads as no rounding.
-RoundingSettings ReadRoundingSettings(const PriceCostSteps &s, const HostServices &host)
+RoundingRule ReadRoundingRule(qint32 customerType, const HostServices &host, const QLocale &locale)
 {
-    RoundingSettings r;
-    const qint32 customerType = GetXMLLong(CustomerTypeID, s.element(), 0, s.locale());
+    RoundingRule r;
     r.records =
         host.ExecuteSelect(host.BuildString(Sql::RoundingSettings, {MakeInt32(customerType)}));
-    r.on = FieldInteger(host, r.records, QStringLiteral("RoundUnitPrice"), s.locale());
-    r.direction =
-        FieldInteger(host, r.records, QStringLiteral("RoundUnitPriceDirection"), s.locale());
-    r.step = FieldInteger(host, r.records, QStringLiteral("RoundUnitPriceTo"), s.locale());
+    r.on = FieldInteger(host, r.records, QStringLiteral("RoundUnitPrice"), locale);
+    r.direction = FieldInteger(host, r.records, QStringLiteral("RoundUnitPriceDirection"), locale);
+    r.step = FieldInteger(host, r.records, QStringLiteral("RoundUnitPriceTo"), locale);
+    r.description = DescribeRounding(r.records, host, locale);
     return r;
 }
 
 // F2 and F2'.
-void RoundingAndCustomerDiscount(const PriceCostSteps &s, const HostServices &host,
-                                 const RoundingSettings &r)
+void RoundingAndCustomerDiscount(const PriceCostSteps &s, const RoundingRule &r)
 {
     const Currency total = s.amount(PriceAdjustmentsTotal);
-    const QString rule = DescribeRounding(r.records, host, s.locale());
+    const QString &rule = r.description;
     const float customerDiscount = s.rate(CustomerDiscount);
     if (r.on != 0) {
         const Currency rounded = RoundPrice(total, r.on, r.direction, r.step);
@@ -211,17 +202,17 @@ void RebuildPriceLines(ProductEngine &engine, const PriceCostSteps &s)
     }
 }
 
-} // namespace
-
-void FinishUnitPrice(ProductEngine &engine, const XmlNode &priceCost, const HostServices &host,
-                     const QLocale &locale)
+void Finish(ProductEngine &engine, const XmlNode &priceCost, const HostServices &host,
+            RoundingRules *rules, const QLocale &locale)
 {
     const XmlNode element = PriceCostElement(priceCost);
     if (!element)
         return;
     const PriceCostSteps s(element, locale);
 
-    RoundingAndCustomerDiscount(s, host, ReadRoundingSettings(s, host));
+    const qint32 customerType = GetXMLLong(CustomerTypeID, element, 0, locale);
+    RoundingAndCustomerDiscount(s, rules ? rules->rule(customerType, host, locale)
+                                         : ReadRoundingRule(customerType, host, locale));
 
     // F3: a forced price becomes the item discount that lands exactly on it.
     if (s.flag(PriceOverride)) {
@@ -237,6 +228,37 @@ void FinishUnitPrice(ProductEngine &engine, const XmlNode &priceCost, const Host
     s.write(UnitPrice, unitPrice);
 
     RebuildPriceLines(engine, s);
+}
+
+} // namespace
+
+void FinishUnitPrice(ProductEngine &engine, const XmlNode &priceCost, const HostServices &host,
+                     const QLocale &locale)
+{
+    Finish(engine, priceCost, host, nullptr, locale);
+}
+
+void FinishUnitPrice(ProductEngine &engine, const XmlNode &priceCost, const HostServices &host,
+                     ChargeSession &run, const QLocale &locale)
+{
+    Finish(engine, priceCost, host, &run.roundingRules(), locale);
+}
+
+RoundingRule RoundingRules::rule(qint32 customerType, const HostServices &host,
+                                 const QLocale &locale)
+{
+    // The columns are read as numbers under the locale: rules read under another are read again.
+    if (locale != m_locale) {
+        m_rules.clear();
+        m_locale = locale;
+    }
+    if (const auto it = m_rules.constFind(customerType); it != m_rules.constEnd())
+        return *it;
+    // Only rules the host answered are kept; a failed read is tried again for the next line.
+    RoundingRule read = ReadRoundingRule(customerType, host, locale);
+    if (!read.records.isEmpty())
+        m_rules.insert(customerType, read);
+    return read;
 }
 
 Currency RoundPrice(Currency value, qint16 roundingOn, qint16 direction, qint16 step)

@@ -8,10 +8,13 @@
 #include "engine/productengine.h"
 #include "xml/xmldocument.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
 namespace zeltpc5 {
+
+class ChargeSession;
 
 namespace RoundingDirection {
 inline constexpr qint16 Up = 0;
@@ -19,10 +22,36 @@ inline constexpr qint16 Down = 1;
 inline constexpr qint16 Nearest = 2;
 } // namespace RoundingDirection
 
+// A customer type's rounding as the host's `CustomerTypes` record set gives it.
+struct RoundingRule
+{
+    QString records; // empty when the read failed
+    qint16 on = 0;
+    qint16 direction = 0;
+    qint16 step = 0;
+    QString description; // as DescribeRounding gives it
+};
+
+// The rounding rules a change run has read, by customer type. A company's settings do not
+// change during a run, so each is read once; a failed read is not kept. Keep one per run
+// (ChargeSession holds it), never longer.
+class RoundingRules
+{
+public:
+    RoundingRule rule(qint32 customerType, const HostServices &host, const QLocale &locale);
+
+private:
+    QLocale m_locale;
+    QHash<qint32, RoundingRule> m_rules;
+};
+
 // From `PriceAdjustmentsTotal` to `UnitPrice` and the `PriceLines`, on the `PriceCostData`
 // element. Run by CalculatePriceCost after the price charges.
 void FinishUnitPrice(ProductEngine &engine, const XmlNode &priceCost, const HostServices &host,
                      const QLocale &locale = QLocale());
+// The same for a line of a run over many lines, with the run's rounding rules.
+void FinishUnitPrice(ProductEngine &engine, const XmlNode &priceCost, const HostServices &host,
+                     ChargeSession &run, const QLocale &locale = QLocale());
 
 // The value moved to a multiple of the step (whole currency units) in the direction; the
 // value itself when rounding is off, the step is 0 or the direction unknown. Half-way goes

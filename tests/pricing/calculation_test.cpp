@@ -572,3 +572,48 @@ TEST(FinishUnitPrice, shouldRemoveNoRoundingWhenTheCustomerTypeRounds)
               QStringLiteral("RoundedPriceTotal=125 | Price adjustments total of $122.00 rounded "
                              "to $125.00 using settings(Up to $5)"));
 }
+
+// A run reads each customer type's rounding once; a type the host did not answer for is asked
+// again on the next line, and the next run reads the settings as they are then.
+TEST(FinishUnitPrice, runReadsEachCustomerTypesRoundingOnce)
+{
+    PricingHost host;
+    host.selects[RoundingSql(1)] = Rounding(1, 5, 0);
+    host.selects[RoundingSql(2)] = Rounding(1, 1, 1);
+    ProductEngine engine(MakePricingEngine({}));
+    const auto finish = [&](ChargeSession &run, int customerType) {
+        XmlDocument doc = PriceCost(QStringLiteral("<CustomerTypeID>%1</CustomerTypeID>"
+                                                   "<PriceAdjustmentsTotal>122.5"
+                                                   "</PriceAdjustmentsTotal>")
+                                        .arg(customerType));
+        FinishUnitPrice(engine, doc, host.services(), run);
+        return Field(doc, QStringLiteral("UnitPrice")) + QLatin1Char(' ') +
+               Explain(doc, QStringLiteral("RoundedPriceTotal"));
+    };
+    const auto reads = [&](int customerType) {
+        return host.statements.count(RoundingSql(customerType));
+    };
+
+    ChargeSession run(host.services());
+    const QString upToFive = QStringLiteral("125 Price adjustments total of $122.50 rounded to "
+                                            "$125.00 using settings(Up to $5)");
+    EXPECT_EQ(finish(run, 1), upToFive);
+    EXPECT_EQ(finish(run, 2), QStringLiteral("122 Price adjustments total of $122.50 rounded to "
+                                             "$122.00 using settings(Down to $1)"));
+    EXPECT_EQ(finish(run, 1), upToFive);
+    EXPECT_EQ(reads(1), 1);
+    EXPECT_EQ(reads(2), 1);
+
+    const QString unrounded = QStringLiteral("122.5 Price adjustments total of $122.50 rounded to "
+                                             "$122.50 using settings(No Rounding)");
+    EXPECT_EQ(finish(run, 3), unrounded);
+    host.selects[RoundingSql(3)] = Rounding(1, 5, 1);
+    EXPECT_EQ(finish(run, 3), QStringLiteral("120 Price adjustments total of $122.50 rounded to "
+                                             "$120.00 using settings(Down to $5)"));
+    finish(run, 3);
+    EXPECT_EQ(reads(3), 2);
+
+    host.selects[RoundingSql(1)] = Rounding(0, 5, 0);
+    ChargeSession next(host.services());
+    EXPECT_EQ(finish(next, 1), unrounded);
+}

@@ -1,5 +1,6 @@
 // Discount groups and levels, and the resolution of the levels into rates.
 #include "common/conversions.h"
+#include "pricing/additionalcharges.h"
 #include "pricing/discounts.h"
 #include "pricing/pricecostfields.h"
 #include "pricing/resolution.h"
@@ -349,5 +350,112 @@ TEST(LoadDiscounts, writesStatementsAndDocumentsWithZeroToNineUnderEveryLocale)
         for (const QString &statement : host.statements)
             EXPECT_EQ(statement, LatinDigits(statement));
         EXPECT_EQ(doc.xml(), LatinDigits(doc.xml()));
+    }
+}
+
+// A change run reads each level once and keeps what it read for its later lines; nothing it
+// keeps reaches another run, a failed read is tried again and a new locale reads afresh.
+TEST(LoadDiscounts, runReadsEachLevelOnceAndKeepsNothingItDidNotRead)
+{
+    PricingHost host;
+    host.scalars[QStringLiteral("SELECT ID FROM DiscountGroups WHERE DiscountGroupType = 1")] = 11;
+    const QString product = Level(QStringLiteral("1"), QStringLiteral("11"), QStringLiteral("7"));
+    const QString basic = Level(QStringLiteral("2"), QStringLiteral("11"), QStringLiteral("7"),
+                                QStringLiteral("Basic"));
+    const QString deluxe = Level(QStringLiteral("2"), QStringLiteral("11"), QStringLiteral("7"),
+                                 QStringLiteral("Deluxe"));
+    const QString option = Level(QStringLiteral("3"), QStringLiteral("11"), QStringLiteral("7"),
+                                 QStringLiteral("Basic"));
+    host.reads[product] = Records({Rates(QStringLiteral("40"))});
+    host.reads[basic] = Records({Rates(QStringLiteral("12.5"))});
+    host.reads[deluxe] = Records({Rates(QStringLiteral("20"))});
+    host.reads[option] =
+        Records({Rates(QStringLiteral("9"), QStringLiteral("Color"), QStringLiteral("Red"))});
+    const auto line = [&](ChargeSession &run, const QString &style, const QString &item,
+                          const QLocale &locale = QLocale()) {
+        XmlDocument doc = PriceCost({{QStringLiteral("ProductID"), QStringLiteral("7")},
+                                     {QStringLiteral("Style"), style},
+                                     {QStringLiteral("CustomerID"), QStringLiteral("3")}});
+        SqlSession session = host.session();
+        LoadDiscounts(*LoadXMLDocument(item), doc, host.services(), session, run, locale);
+        return doc;
+    };
+    const auto reads = [&](const QString &statement) { return host.statements.count(statement); };
+    const QString blue = QStringLiteral("<ItemData><Options><Option><Name>Color</Name>"
+                                        "<Value>Blue</Value></Option></Options></ItemData>");
+
+    ChargeSession run(host.services());
+    const XmlDocument first = line(run, QStringLiteral("Basic"), Item);
+    const XmlDocument second = line(run, QStringLiteral("Basic"), blue);
+    const XmlDocument third = line(run, QStringLiteral("Deluxe"), Item);
+    EXPECT_EQ(reads(product), 1);
+    EXPECT_EQ(reads(basic), 1);
+    EXPECT_EQ(reads(deluxe), 1);
+    EXPECT_EQ(Field(second, QStringLiteral("CostProductDiscount")), QStringLiteral("40"));
+    EXPECT_EQ(Field(second, QStringLiteral("CostStyleDiscount")), QStringLiteral("12.5"));
+    EXPECT_EQ(Field(third, QStringLiteral("CostStyleDiscount")), QStringLiteral("20"));
+    // The kept option rows are still matched against each line's own options.
+    EXPECT_EQ(Field(first, QStringLiteral("CostOptionDiscount")), QStringLiteral("9"));
+    EXPECT_EQ(Field(second, QStringLiteral("CostOptionDiscount")), QStringLiteral("0"));
+    EXPECT_EQ(first.xml(), line(run, QStringLiteral("Basic"), Item).xml());
+
+    // A level that failed to read is read again by the next line, and kept once it answers.
+    const QString unknown = Level(QStringLiteral("2"), QStringLiteral("11"), QStringLiteral("7"),
+                                  QStringLiteral("New"));
+    EXPECT_EQ(Field(line(run, QStringLiteral("New"), Item), QStringLiteral("CostStyleDiscount")),
+              QStringLiteral("0"));
+    host.reads[unknown] = Records({Rates(QStringLiteral("33"))});
+    EXPECT_EQ(Field(line(run, QStringLiteral("New"), Item), QStringLiteral("CostStyleDiscount")),
+              QStringLiteral("33"));
+    line(run, QStringLiteral("New"), Item);
+    EXPECT_EQ(reads(unknown), 2);
+
+    // Rates read under one locale are not served under another.
+    const QLocale german(QLocale::German, QLocale::Germany);
+    host.reads[basic] = Records({Rates(QStringLiteral("7,5"))});
+    EXPECT_EQ(Field(line(run, QStringLiteral("Basic"), Item, german),
+                    QStringLiteral("CostStyleDiscount")),
+              QStringLiteral("7,5"));
+    EXPECT_EQ(reads(basic), 2);
+
+    // The next run reads the table as it is then.
+    host.reads[product] = Records({Rates(QStringLiteral("41"))});
+    ChargeSession next(host.services());
+    EXPECT_EQ(
+        Field(line(next, QStringLiteral("Basic"), Item), QStringLiteral("CostProductDiscount")),
+        QStringLiteral("41"));
+}
+
+// A run writes the same rates as a single call, line after line, whatever locale each asks.
+TEST(ResolveDiscounts, runWritesWhatASingleCallWrites)
+{
+    PricingHost host;
+    FillPricingCompany(host);
+    ChargeSession run(host.services());
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    for (const QLocale &locale : {english, german, english}) {
+        for (const QString &product : {QStringLiteral("7"), QStringLiteral("8")}) {
+            SCOPED_TRACE((locale.name() + u' ' + product).toStdString());
+            const auto resolve = [&](ChargeSession *withRun) {
+                XmlDocument doc = PriceCost({{QStringLiteral("ProductID"), product},
+                                             {QStringLiteral("Style"), QStringLiteral("Standard")},
+                                             {QStringLiteral("CustomerID"), QStringLiteral("3")}});
+                SqlSession session = host.session();
+                if (withRun) {
+                    LoadDiscounts(*LoadXMLDocument(Item), doc, host.services(), session, *withRun,
+                                  locale);
+                    ResolveDiscounts(doc, host.services(), *withRun, locale);
+                } else {
+                    LoadDiscounts(Item, doc, host.services(), session, locale);
+                    ResolveDiscounts(doc, host.services(), locale);
+                }
+                return doc.xml();
+            };
+            const QString alone = resolve(nullptr);
+            EXPECT_TRUE(
+                alone.contains(german == locale ? QStringLiteral(",") : QStringLiteral(".")));
+            EXPECT_EQ(resolve(&run), alone);
+        }
     }
 }

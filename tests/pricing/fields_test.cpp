@@ -1,11 +1,14 @@
 // The item and price/cost fields and their single-field procedures.
 #include "pricing/itemfields.h"
 #include "pricing/pricecostfields.h"
+#include "pricing/pricingdocument.h"
 #include "xml/xmlaccess.h"
 
 #include <gtest/gtest.h>
 
 #include <QSet>
+
+#include <cmath>
 
 using namespace zeltpc5;
 
@@ -134,6 +137,10 @@ TEST(pricing_price_cost_fields_test, catalogueGeneratesTheLevelRatesAndNamesEver
     EXPECT_TRUE(rates.contains(QStringLiteral("PriceStyleDiscountHigh")));
     EXPECT_EQ(QStringLiteral("PriceOptionDiscountAD"),
               LevelRateField(DiscountFamily::Price, DiscountLevel::Option, LevelRate::DiscountAD));
+    EXPECT_EQ(QStringLiteral("CostStyleDiscountHigh"),
+              LevelRateField(DiscountFamily::Cost, DiscountLevel::Style, LevelRate::DiscountHigh));
+    EXPECT_EQ(QStringLiteral("CustomerProductMargin"),
+              LevelRateField(DiscountFamily::Customer, DiscountLevel::Product, LevelRate::Margin));
 
     QSet<QString> names;
     for (const FieldDefinition &field : PriceCostFields())
@@ -148,4 +155,58 @@ TEST(pricing_price_cost_fields_test, catalogueGeneratesTheLevelRatesAndNamesEver
               FindPriceCostField(QStringLiteral("CustomerHighDiscount"))->overrideFlag);
     EXPECT_EQ(QString(), FindPriceCostField(QStringLiteral("CostLowDiscount"))->overrideFlag);
     EXPECT_FALSE(FindPriceCostField(QStringLiteral("Price")).has_value());
+}
+
+// The steps convert each amount once a line; what they read and write must still be the
+// document's amount at that moment, whoever changed it.
+TEST(pricing_price_cost_steps_test, readsAndExplainsEachAmountAsTheDocumentHoldsItNow)
+{
+    auto doc = *LoadXMLDocument(QStringLiteral("<PriceCostData><A>5</A><B>5.0</B><C>x</C>"
+                                               "<A>9</A></PriceCostData>"));
+    const XmlNode element = doc.documentElement();
+    const PriceCostSteps steps(element, QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(Currency::fromUnits(5), steps.amount(QStringLiteral("A")));
+    EXPECT_EQ(Currency::fromUnits(5), steps.amount(QStringLiteral("B")));
+    EXPECT_EQ(Currency(), steps.amount(QStringLiteral("C")));
+    SetXMLValue(QStringLiteral("A"), QStringLiteral("7.25"), element);
+    EXPECT_EQ(Currency::fromScaled(72500), steps.amount(QStringLiteral("A")));
+    ASSERT_TRUE(steps.write(QStringLiteral("B"), Currency::fromScaled(12345), QStringLiteral("{0}"),
+                            {steps.money(Currency::fromScaled(12345))}));
+    EXPECT_EQ(Currency::fromScaled(12345), steps.amount(QStringLiteral("B")));
+    EXPECT_EQ(steps.money(Currency::fromScaled(12346)), QStringLiteral("$1.23"));
+    EXPECT_EQ(steps.money(Currency::fromScaled(12355)), QStringLiteral("$1.24"));
+    // The explanation goes on the first element of the name, the one written; a new amount
+    // gets a new element.
+    ASSERT_TRUE(
+        steps.write(QStringLiteral("A"), Currency::fromUnits(1), QStringLiteral("one"), {}));
+    ASSERT_TRUE(steps.write(QStringLiteral("D"), Currency::fromUnits(2), QStringLiteral("{0}+{1}"),
+                            {steps.money(Currency::fromUnits(2)), 3}));
+    EXPECT_FALSE(steps.write(QStringLiteral("E"), std::nullopt, QStringLiteral("none"), {}));
+    ASSERT_TRUE(steps.write(QStringLiteral("C"), Currency::fromScaled(10001)));
+    EXPECT_EQ(doc.xml(), QStringLiteral("<?xml version=\"1.0\"?>\n<PriceCostData>"
+                                        "<A Explain=\"one\">1</A><B Explain=\"$1.23\">1.2345</B>"
+                                        "<C>1.0001</C><A>9</A><D Explain=\"$2.00+3\">2</D>"
+                                        "</PriceCostData>\n"));
+}
+
+// Rates are converted once a run: each value keeps its own text, under the locale asked for.
+TEST(pricing_single_texts_test, givesEachValueTheTextSetXMLSingleWritesUnderTheLocaleAsked)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const float close = std::nextafter(0.3f, 1.0f);
+    SingleTexts texts;
+    for (const QLocale &locale : {english, german, english}) {
+        for (float value : {0.3f, close, 0.0f, -0.0f, 45.0f, 0.3f})
+            EXPECT_EQ(texts.text(value, locale), SingleToText(value, locale))
+                << value << ' ' << locale.name().toStdString();
+    }
+    EXPECT_NE(texts.text(0.3f, english), texts.text(close, english));
+    EXPECT_EQ(texts.text(0.3f, german), QStringLiteral("0,3"));
+
+    auto doc = *LoadXMLDocument(QStringLiteral("<PriceCostData><A>1</A></PriceCostData>"));
+    texts.write(QStringLiteral("A"), 0.25f, doc.documentElement(), german);
+    texts.write(QStringLiteral("B"), 0.25f, doc.documentElement(), english);
+    EXPECT_EQ(doc.documentElement().xml(),
+              QStringLiteral("<PriceCostData><A>0,25</A><B>0.25</B></PriceCostData>"));
 }
