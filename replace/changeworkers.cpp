@@ -145,8 +145,8 @@ std::optional<XmlDocument> readBack(ChangeRun &run, LineRecord &line, XmlDocumen
 void reprice(ChangeRun &run, LineRecord &line, const QString &itemXml, const XmlNode &item,
              XmlDocument &priceCost, SqlSession &session, ChargeSession &chargeRun)
 {
-    LoadDiscounts(item, priceCost, run.host, session);
-    ResolveDiscounts(priceCost, run.host);
+    LoadDiscounts(item, priceCost, run.host, session, chargeRun);
+    ResolveDiscounts(priceCost, run.host, chargeRun);
     CalculatePriceCost(run.engine, itemXml, priceCost, run.host, session, chargeRun);
     line.NewPriceCostXML = LineText::fromUtf8(priceCost.xmlUtf8());
 }
