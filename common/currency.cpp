@@ -3,8 +3,6 @@
 #include "common/conversions.h"
 #include "common/decimal_p.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -162,15 +160,37 @@ std::optional<Currency> Currency::fromString(const QString &text, const QLocale 
     if (!locale.groupSeparator().isEmpty())
         plain.remove(locale.groupSeparator());
     plain.replace(locale.decimalPoint(), QStringLiteral("."));
-    static const QRegularExpression decimal(QStringLiteral("^([+-]?)([0-9]*)(?:\\.([0-9]*))?$"));
-    const QRegularExpressionMatch match = decimal.match(plain);
-    if (!match.hasMatch())
+    // The form ^([+-]?)([0-9]*)(?:\.([0-9]*))?$, read by hand: amounts are read for every
+    // line of a run.
+    const QChar *const c = plain.constData();
+    const qsizetype n = plain.size();
+    const auto isDigit = [](QChar ch) { return ch >= u'0' && ch <= u'9'; };
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < n && (c[i] == u'+' || c[i] == u'-'))
+        negative = c[i++] == u'-';
+    const qsizetype wholeStart = i;
+    while (i < n && isDigit(c[i]))
+        ++i;
+    const qsizetype wholeEnd = i;
+    qsizetype fractionStart = i, fractionEnd = i;
+    if (i < n && c[i] == u'.') {
+        fractionStart = ++i;
+        while (i < n && isDigit(c[i]))
+            ++i;
+        fractionEnd = i;
+    }
+    if (i != n)
         return fromDouble(*number);
 
     detail::Decimal d;
-    d.negative = match.captured(1) == u"-";
-    d.digits = (match.captured(2) + match.captured(3)).toStdString();
-    d.exponent = -int(match.capturedLength(3));
+    d.negative = negative;
+    d.digits.reserve(size_t(wholeEnd - wholeStart + fractionEnd - fractionStart));
+    for (qsizetype k = wholeStart; k < wholeEnd; ++k)
+        d.digits += char(c[k].unicode());
+    for (qsizetype k = fractionStart; k < fractionEnd; ++k)
+        d.digits += char(c[k].unicode());
+    d.exponent = -int(fractionEnd - fractionStart);
     return FromDecimal(d);
 }
 
@@ -221,18 +241,17 @@ Currency Currency::rounded(int decimals, RoundingMode mode) const
 
 QString Currency::toString(const QLocale &locale) const
 {
+    // Latin digits without grouping, which is what the locale's digits become once made Latin:
+    // only the sign and the decimal point are the locale's.
     const quint64 magnitude = m_scaled < 0 ? 0 - quint64(m_scaled) : quint64(m_scaled);
-    QLocale plain = locale;
-    plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-
-    QString text = plain.toString(magnitude / Scale);
+    QString text = QString::number(magnitude / Scale);
     quint64 fraction = magnitude % Scale;
     if (fraction != 0) {
         int width = 4;
         for (; fraction % 10 == 0; fraction /= 10)
             --width;
-        const QString digits = plain.toString(fraction);
-        const int leadingZeros = width - int(std::to_string(fraction).size());
+        const QString digits = QString::number(fraction);
+        const int leadingZeros = width - int(digits.size());
         text += locale.decimalPoint() + QString(leadingZeros, u'0') + digits;
     }
     if (m_scaled < 0)

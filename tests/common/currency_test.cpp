@@ -106,3 +106,24 @@ TEST(CurrencyTest, TextIsPlainAndReadsBackToTheLastDigit)
         EXPECT_EQ(Scaled(Currency::fromString(Currency::fromScaled(scaled).toString(de), de)),
                   scaled);
 }
+
+// Amounts are written with Latin digits whatever digits the locale has, and the plain forms
+// of a number read digit for digit; every other form goes through the double.
+TEST(CurrencyTest, TextInLocalesWithTheirOwnDigitsAndEdgeForms)
+{
+    const QLocale arabic(QLocale::Arabic, QLocale::Egypt);
+    const QString text = Currency::fromScaled(-12345).toString(arabic);
+    EXPECT_EQ(text, arabic.negativeSign() + QStringLiteral("1") + arabic.decimalPoint() +
+                        QStringLiteral("2345"));
+    EXPECT_EQ(Scaled(Currency::fromString(text, arabic)), -12345);
+    EXPECT_EQ(Currency::fromScaled(10000).toString(arabic), "1");
+
+    EXPECT_EQ(Scaled(Currency::fromString("+12.", us)), 120000);
+    EXPECT_EQ(Scaled(Currency::fromString(".5", us)), 5000);
+    EXPECT_EQ(Scaled(Currency::fromString("-.00015", us)), -2);
+    EXPECT_EQ(Scaled(Currency::fromString("0012.30", us)), 123000);
+    EXPECT_EQ(Scaled(Currency::fromString("12345678901234.56789", us)), 123456789012345679);
+    EXPECT_EQ(Currency::fromString("1.2.3", us), std::nullopt);
+    EXPECT_EQ(Currency::fromString("", us), std::nullopt);
+    EXPECT_EQ(Currency::fromString("-", us), std::nullopt);
+}
