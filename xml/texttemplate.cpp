@@ -25,8 +25,11 @@ std::optional<QString> TemplateValueText(const QVariant &value, const QLocale &l
     if (type == qMetaTypeId<VariantBool>())
         return value.value<VariantBool>().isTrue() ? QStringLiteral("True")
                                                    : QStringLiteral("False");
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    const auto plain = [&locale] {
+        QLocale l = locale;
+        l.setNumberOptions(QLocale::OmitGroupSeparator);
+        return l;
+    };
     switch (type) {
     case QMetaType::QString:
         return value.toString();
@@ -42,13 +45,13 @@ std::optional<QString> TemplateValueText(const QVariant &value, const QLocale &l
     case QMetaType::Int:
     case QMetaType::Long:
     case QMetaType::LongLong:
-        return LatinDigits(plain.toString(value.toLongLong()));
+        return LatinDigits(plain().toString(value.toLongLong()));
     case QMetaType::UChar:
     case QMetaType::UShort:
     case QMetaType::UInt:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
-        return LatinDigits(plain.toString(value.toULongLong()));
+        return LatinDigits(plain().toString(value.toULongLong()));
     case QMetaType::QDate:
         return LatinDigits(locale.toString(value.toDate(), QLocale::ShortFormat));
     case QMetaType::QDateTime:
@@ -64,10 +67,17 @@ std::optional<QString> TemplateValueText(const QVariant &value, const QLocale &l
 QString FormatTemplate(const QString &templateText, const QVariantList &values,
                        const QLocale &locale)
 {
+    // Built once: templates are filled for every line of a run.
+    static const QStringList placeholders = [] {
+        QStringList all;
+        for (int i = 0; i <= MaxTemplatePlaceholder; ++i)
+            all << QLatin1Char('{') + QString::number(i) + QLatin1Char('}');
+        return all;
+    }();
     QString text = templateText;
     const int last = qMin<qsizetype>(values.size() - 1, MaxTemplatePlaceholder);
     for (int i = 0; i <= last; ++i) {
-        const QString placeholder = QLatin1Char('{') + QString::number(i) + QLatin1Char('}');
+        const QString &placeholder = placeholders.at(i);
         if (!text.contains(placeholder))
             continue;
         if (const std::optional<QString> value = TemplateValueText(values.at(i), locale))
