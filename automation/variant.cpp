@@ -105,11 +105,16 @@ std::optional<double> ToDouble(const Variant &v, Status *error)
         return 0.0;
     case VariantType::Null:
         return fail<double>(error, Error::InvalidUseOfNull);
+    // The numbers straight from the variant's storage: QVariant's own conversion goes through
+    // the meta-type system, and late-bound calls convert numbers all the time.
     case VariantType::Int16:
+        return double(*static_cast<const short *>(v.constData()));
     case VariantType::Int32:
+        return double(*static_cast<const int *>(v.constData()));
     case VariantType::Single:
+        return double(*static_cast<const float *>(v.constData()));
     case VariantType::Double:
-        return v.toDouble();
+        return *static_cast<const double *>(v.constData());
     case VariantType::Currency:
         return Currency(v.value<CurrencyValue>()).toDouble();
     case VariantType::Bool:
@@ -137,6 +142,8 @@ std::optional<qint16> ToInt16(const Variant &v, Status *error)
 
 std::optional<qint32> ToInt32(const Variant &v, Status *error)
 {
+    if (v.userType() == QMetaType::Int)
+        return *static_cast<const int *>(v.constData());
     const auto d = ToDouble(v, error);
     if (!d)
         return std::nullopt;

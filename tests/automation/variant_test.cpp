@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <QLocale>
 
 using namespace zeltpc5;
@@ -44,6 +46,14 @@ TEST(Variant, integerConversionsRoundHalvesToEvenAndReportOverflow)
     EXPECT_EQ(ToInt16(MakeEmpty()), qint16(0));
     EXPECT_EQ(ToInt16(MakeCurrency({325000})), qint16(32)); // 32.5 -> 32
     EXPECT_EQ(ToInt32(MakeString(QStringLiteral("1,234.5"))), 1234);
+    // Each number type read from its own storage, at the edges of its range.
+    EXPECT_EQ(ToInt32(MakeInt32(std::numeric_limits<qint32>::min())),
+              std::numeric_limits<qint32>::min());
+    EXPECT_EQ(ToInt32(MakeInt16(-32768)), -32768);
+    EXPECT_EQ(ToDouble(MakeSingle(0.1f)), double(0.1f));
+    EXPECT_EQ(ToDouble(MakeDouble(-1e300)), -1e300);
+    EXPECT_EQ(ToInt16(MakeInt32(-32768)), qint16(-32768));
+    EXPECT_EQ(ToInt32(MakeSingle(-2.5f)), -2);
 
     EXPECT_EQ(errorOf([](Status *s) { return bool(ToInt16(MakeInt32(32768), s)); }),
               Error::Overflow);
