@@ -9,11 +9,13 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QVarLengthArray>
 
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zeltpc5 {
@@ -33,10 +35,6 @@ constexpr unsigned long XPathOperationLimit = 10'000'000;
 const xmlChar *Xml(const char *text)
 {
     return reinterpret_cast<const xmlChar *>(text);
-}
-const xmlChar *Xml(const QByteArray &text)
-{
-    return reinterpret_cast<const xmlChar *>(text.constData());
 }
 // QString::fromUtf8 drops a leading U+FEFF as a byte order mark; inside a document it is a
 // character of the text and must survive.
@@ -103,7 +101,7 @@ bool IsXmlChar(char32_t c)
 
 // The text without the characters an XML 1.0 document cannot carry (controls, lone
 // surrogates, U+FFFE and U+FFFF), as UTF-8.
-QByteArray XmlSafeUtf8(const QString &text)
+QByteArray XmlSafeUtf8(QStringView text)
 {
     bool clean = true;
     for (qsizetype i = 0; i < text.size() && clean; ++i) {
@@ -130,30 +128,115 @@ QByteArray XmlSafeUtf8(const QString &text)
     return kept.toUtf8();
 }
 
+// UTF-8 of a name or a short text, NUL-terminated, without a heap allocation for the usual
+// ASCII text of a field: documents are read and written field by field, and converting each
+// name through a QByteArray was a good part of a field's cost.
+class Utf8Buffer
+{
+public:
+    enum Kind { Name, SafeText };
+
+    // A Name is converted as it is; a SafeText loses what XmlSafeUtf8 drops.
+    Utf8Buffer(QStringView text, Kind kind)
+    {
+        const qsizetype size = text.size();
+        m_bytes.resize(size + 1);
+        char *out = m_bytes.data();
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u >= 0x80) {
+                slowPath(text, kind);
+                return;
+            }
+            // The only ASCII characters XML cannot carry are the controls other than tab,
+            // line feed and carriage return.
+            if (kind == SafeText && u < 0x20 && u != 0x9 && u != 0xA && u != 0xD)
+                continue;
+            m_hasNul = m_hasNul || u == 0;
+            *out++ = char(u);
+        }
+        *out = '\0';
+        m_size = out - m_bytes.data();
+    }
+    Utf8Buffer(const Utf8Buffer &) = delete;
+    Utf8Buffer &operator=(const Utf8Buffer &) = delete;
+
+    const char *data() const { return m_bytes.data(); }
+    const xmlChar *xml() const { return reinterpret_cast<const xmlChar *>(m_bytes.data()); }
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+    QByteArrayView view() const { return QByteArrayView(m_bytes.data(), m_size); }
+    // libxml2 reads names as C strings; a NUL inside would silently cut them short.
+    bool hasNul() const { return m_hasNul; }
+
+private:
+    void slowPath(QStringView text, Kind kind)
+    {
+        const QByteArray utf8 = kind == SafeText ? XmlSafeUtf8(text) : text.toUtf8();
+        m_bytes.resize(utf8.size() + 1);
+        std::memcpy(m_bytes.data(), utf8.constData(), size_t(utf8.size()) + 1);
+        m_size = utf8.size();
+        m_hasNul = utf8.contains('\0');
+    }
+
+    QVarLengthArray<char, 256> m_bytes;
+    qsizetype m_size = 0;
+    bool m_hasNul = false;
+};
+
 // Element and attribute names the component creates carry no prefix: a prefix would need a
 // declaration, and "xmlns" would turn an attribute into one.
-bool IsPlainName(const QByteArray &name)
+bool IsPlainName(const Utf8Buffer &name)
 {
-    return !name.isEmpty() && xmlValidateNCName(Xml(name), 0) == 0 && !name.startsWith("xmlns");
+    if (name.isEmpty() || name.hasNul() || name.view().startsWith("xmlns"))
+        return false;
+    // The ASCII names of the component's documents need no call into libxml2; the rule is
+    // the one libxml2 checks first, anything else is left to it.
+    const char *c = name.data();
+    bool ascii = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || *c == '_';
+    for (++c; ascii && *c != '\0'; ++c)
+        ascii = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') ||
+                *c == '_' || *c == '-' || *c == '.';
+    return ascii || xmlValidateNCName(name.xml(), 0) == 0;
 }
 
-bool QualifiedNameEquals(const xmlNode *node, const QByteArray &name)
+bool HasPrefix(const xmlNode *node)
 {
-    const QByteArrayView local(reinterpret_cast<const char *>(node->name));
-    if (node->ns == nullptr || node->ns->prefix == nullptr)
-        return local == name;
-    const QByteArrayView prefix(reinterpret_cast<const char *>(node->ns->prefix));
-    return name.size() == prefix.size() + 1 + local.size() && name.startsWith(prefix) &&
-           name.at(prefix.size()) == ':' && name.endsWith(local);
+    return node->ns != nullptr && node->ns->prefix != nullptr;
 }
 
-xmlNode *NextElement(xmlNode *node, const QByteArray &name)
+// Whether the node's qualified name is the NUL-terminated name of that length.
+bool QualifiedNameEquals(const xmlNode *node, const char *name, qsizetype size)
 {
+    const auto *local = reinterpret_cast<const char *>(node->name);
+    if (!HasPrefix(node))
+        return local[0] == name[0] && std::strcmp(local, name) == 0;
+    const auto *prefix = reinterpret_cast<const char *>(node->ns->prefix);
+    const size_t prefixSize = std::strlen(prefix);
+    return prefixSize < size_t(size) && name[prefixSize] == ':' &&
+           std::memcmp(prefix, name, prefixSize) == 0 &&
+           std::strcmp(local, name + prefixSize + 1) == 0;
+}
+
+// The element from this node on, among it and its next siblings, of that name (any element
+// when the name is empty); null when there is none.
+xmlNode *NextElement(xmlNode *node, const Utf8Buffer &name)
+{
+    if (name.hasNul())
+        return nullptr;
     for (; node != nullptr; node = node->next) {
-        if (node->type == XML_ELEMENT_NODE && (name.isEmpty() || QualifiedNameEquals(node, name)))
+        if (node->type == XML_ELEMENT_NODE &&
+            (name.isEmpty() || QualifiedNameEquals(node, name.data(), name.size())))
             return node;
     }
     return nullptr;
+}
+
+xmlNode *NextElement(xmlNode *node)
+{
+    while (node != nullptr && node->type != XML_ELEMENT_NODE)
+        node = node->next;
+    return node;
 }
 
 bool CanHoldElements(const xmlNode *node)
@@ -231,6 +314,19 @@ bool BorrowsNamespaces(const xmlNode *element)
 
 namespace detail {
 
+// A view of a name, as the child index keys it. Hashed by the standard library, which reads
+// the name's bytes only (Qt's hash of a short view may read around it, which memory checkers
+// report as reads outside the block).
+struct NameKey
+{
+    std::string_view name;
+    friend bool operator==(NameKey a, NameKey b) { return a.name == b.name; }
+    friend size_t qHash(NameKey key, size_t seed)
+    {
+        return std::hash<std::string_view>()(key.name) ^ seed;
+    }
+};
+
 struct XmlDocumentData
 {
     explicit XmlDocumentData(xmlDocPtr d) : doc(d) {}
@@ -255,8 +351,9 @@ struct XmlDocumentData
     // by field, and a price/cost document holds a few hundred fields: scanning them for every
     // field was most of the cost of a line. So the children of a parent asked twice in a row
     // are indexed by name, until they change. Element nodes are never freed while the
-    // document lives (see detach), so the pointers kept here stay valid.
-    xmlNode *findChild(xmlNode *parent, const QByteArray &name);
+    // document lives (see detach), so the pointers kept here stay valid, and so do their
+    // names, which the index keys view.
+    xmlNode *findChild(xmlNode *parent, const Utf8Buffer &name);
     void childrenChanged(const xmlNode *parent)
     {
         if (parent == indexed) {
@@ -273,12 +370,14 @@ struct XmlDocumentData
         if (parent == fewChildren)
             fewChildren = nullptr;
     }
-    static QByteArray QualifiedName(const xmlNode *node);
+    // Prefixed children stay out of the index: names with a prefix are looked up by a scan.
     void keepFirst(xmlNode *child)
     {
-        const QByteArray name = QualifiedName(child);
-        if (!byName.contains(name))
-            byName.insert(name, child);
+        if (HasPrefix(child))
+            return;
+        xmlNode *&first = byName[NameKey{reinterpret_cast<const char *>(child->name)}];
+        if (first == nullptr)
+            first = child;
     }
 
     // The result of an expression evaluated at a node; null when it does not compile or fails.
@@ -289,26 +388,23 @@ struct XmlDocumentData
 
     const xmlNode *lastParent = nullptr;
     const xmlNode *indexed = nullptr;
-    QHash<QByteArray, xmlNode *> byName;  // of `indexed`
+    QHash<NameKey, xmlNode *> byName;     // of `indexed`, keyed by the nodes' own names
     const xmlNode *fewChildren = nullptr; // asked twice, but too few children to index
 };
 
-QByteArray XmlDocumentData::QualifiedName(const xmlNode *node)
-{
-    const auto *local = reinterpret_cast<const char *>(node->name);
-    if (node->ns == nullptr || node->ns->prefix == nullptr)
-        return QByteArray(local);
-    return reinterpret_cast<const char *>(node->ns->prefix) + QByteArray(":") + local;
-}
-
-xmlNode *XmlDocumentData::findChild(xmlNode *parent, const QByteArray &name)
+xmlNode *XmlDocumentData::findChild(xmlNode *parent, const Utf8Buffer &name)
 {
     // Below this many element children a scan costs no more than a lookup.
     constexpr int IndexFrom = 16;
-    if (parent == indexed) {
-        const auto it = byName.constFind(name);
+    const auto lookUp = [&]() -> xmlNode * {
+        if (name.hasNul() || name.view().contains(':'))
+            return NextElement(parent->children, name);
+        const auto it =
+            byName.constFind(NameKey{std::string_view(name.data(), size_t(name.size()))});
         return it == byName.constEnd() ? nullptr : *it;
-    }
+    };
+    if (parent == indexed)
+        return lookUp();
     const bool again = parent == lastParent;
     lastParent = parent;
     if (!again || parent == fewChildren)
@@ -327,8 +423,7 @@ xmlNode *XmlDocumentData::findChild(xmlNode *parent, const QByteArray &name)
         if (child->type == XML_ELEMENT_NODE)
             keepFirst(child);
     }
-    const auto it = byName.constFind(name);
-    return it == byName.constEnd() ? nullptr : *it;
+    return lookUp();
 }
 
 } // namespace detail
@@ -384,10 +479,10 @@ xmlXPathContextPtr SharedContext()
 
 xmlXPathObjectPtr detail::XmlDocumentData::evaluate(xmlNode *node, const QString &expression)
 {
-    const QByteArray text = expression.toUtf8();
+    const Utf8Buffer text(expression, Utf8Buffer::Name);
     xmlXPathContextPtr ctx = SharedContext();
     // libxml2 reads the expression as a C string: an embedded NUL would cut it short.
-    if (ctx == nullptr || text.isEmpty() || text.contains('\0'))
+    if (ctx == nullptr || text.isEmpty() || text.hasNul())
         return nullptr;
     const QuietGenericErrors quiet;
     ctx->doc = doc;
@@ -395,7 +490,7 @@ xmlXPathObjectPtr detail::XmlDocumentData::evaluate(xmlNode *node, const QString
     ctx->contextSize = -1;
     ctx->proximityPosition = -1;
     ctx->opCount = 0;
-    xmlXPathCompExprPtr compiled = xmlXPathCtxtCompile(ctx, Xml(text));
+    xmlXPathCompExprPtr compiled = xmlXPathCtxtCompile(ctx, text.xml());
     if (compiled == nullptr)
         return nullptr;
     ctx->opCount = 0;
@@ -446,18 +541,18 @@ bool XmlNode::setText(const QString &text) const
 {
     if (m_node == nullptr)
         return false;
-    const QByteArray utf8 = XmlSafeUtf8(text);
+    const Utf8Buffer utf8(text, Utf8Buffer::SafeText);
     if (m_node->type == XML_ATTRIBUTE_NODE) {
         // Through the owner, which keeps the attribute node and replaces only its value.
         auto *attribute = reinterpret_cast<xmlAttr *>(m_node);
         return attribute->parent != nullptr && xmlSetNsProp(attribute->parent, attribute->ns,
-                                                            attribute->name, Xml(utf8)) != nullptr;
+                                                            attribute->name, utf8.xml()) != nullptr;
     }
     if (m_node->type != XML_ELEMENT_NODE)
         return false;
     xmlNode *text_node = nullptr;
     if (!utf8.isEmpty()) {
-        text_node = xmlNewDocTextLen(m_doc->doc, Xml(utf8), int(utf8.size()));
+        text_node = xmlNewDocTextLen(m_doc->doc, utf8.xml(), int(utf8.size()));
         if (text_node == nullptr)
             return false;
     }
@@ -494,15 +589,15 @@ XmlNode XmlNode::firstChildElement(const QString &name) const
     if (!CanHoldElements(m_node))
         return {};
     if (name.isEmpty())
-        return XmlNode(m_doc, NextElement(m_node->children, QByteArray()));
-    return XmlNode(m_doc, m_doc->findChild(m_node, name.toUtf8()));
+        return XmlNode(m_doc, NextElement(m_node->children));
+    return XmlNode(m_doc, m_doc->findChild(m_node, Utf8Buffer(name, Utf8Buffer::Name)));
 }
 
 XmlNode XmlNode::nextSiblingElement(const QString &name) const
 {
     if (m_node == nullptr || m_node->type != XML_ELEMENT_NODE)
         return {};
-    return XmlNode(m_doc, NextElement(m_node->next, name.toUtf8()));
+    return XmlNode(m_doc, NextElement(m_node->next, Utf8Buffer(name, Utf8Buffer::Name)));
 }
 
 QList<XmlNode> XmlNode::childElements(const QString &name) const
@@ -510,7 +605,7 @@ QList<XmlNode> XmlNode::childElements(const QString &name) const
     QList<XmlNode> elements;
     if (!CanHoldElements(m_node))
         return elements;
-    const QByteArray utf8 = name.toUtf8();
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
     for (xmlNode *child = NextElement(m_node->children, utf8); child != nullptr;
          child = NextElement(child->next, utf8))
         elements.append(XmlNode(m_doc, child));
@@ -522,12 +617,14 @@ QList<XmlNode> XmlNode::descendantElements(const QString &name) const
     QList<XmlNode> elements;
     if (!CanHoldElements(m_node))
         return elements;
-    const QByteArray utf8 = name.toUtf8();
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
+    if (utf8.hasNul())
+        return elements;
     // Iterative pre-order walk: document order, and no recursion on deep trees.
     xmlNode *node = m_node->children;
     while (node != nullptr && node != m_node) {
         if (node->type == XML_ELEMENT_NODE) {
-            if (utf8.isEmpty() || QualifiedNameEquals(node, utf8))
+            if (utf8.isEmpty() || QualifiedNameEquals(node, utf8.data(), utf8.size()))
                 elements.append(XmlNode(m_doc, node));
             if (node->children != nullptr) {
                 node = node->children;
@@ -559,12 +656,14 @@ bool XmlNode::hasNamespace() const
 
 XmlNode XmlNode::appendElement(const QString &name) const
 {
-    const QByteArray utf8 = name.toUtf8();
-    if (!CanHoldElements(m_node) || !IsPlainName(utf8))
+    if (!CanHoldElements(m_node))
+        return {};
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
+    if (!IsPlainName(utf8))
         return {};
     if (m_node->type == XML_DOCUMENT_NODE && xmlDocGetRootElement(m_doc->doc) != nullptr)
         return {};
-    xmlNode *element = xmlNewDocNode(m_doc->doc, nullptr, Xml(utf8), nullptr);
+    xmlNode *element = xmlNewDocNode(m_doc->doc, nullptr, utf8.xml(), nullptr);
     if (element == nullptr)
         return {};
     if (xmlAddChild(m_node, element) == nullptr) {
@@ -607,8 +706,10 @@ std::optional<QString> XmlNode::attribute(const QString &name) const
 {
     if (!isElement())
         return std::nullopt;
-    const QByteArray utf8 = name.toUtf8();
-    xmlAttr *attribute = xmlHasNsProp(m_node, Xml(utf8), nullptr);
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
+    if (utf8.hasNul())
+        return std::nullopt;
+    xmlAttr *attribute = xmlHasNsProp(m_node, utf8.xml(), nullptr);
     if (attribute == nullptr || attribute->type != XML_ATTRIBUTE_NODE)
         return std::nullopt;
     return NodeText(reinterpret_cast<xmlNode *>(attribute));
@@ -616,10 +717,13 @@ std::optional<QString> XmlNode::attribute(const QString &name) const
 
 bool XmlNode::setAttribute(const QString &name, const QString &value) const
 {
-    const QByteArray utf8 = name.toUtf8();
-    if (!isElement() || !IsPlainName(utf8))
+    if (!isElement())
         return false;
-    return xmlSetNsProp(m_node, nullptr, Xml(utf8), Xml(XmlSafeUtf8(value))) != nullptr;
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
+    if (!IsPlainName(utf8))
+        return false;
+    return xmlSetNsProp(m_node, nullptr, utf8.xml(),
+                        Utf8Buffer(value, Utf8Buffer::SafeText).xml()) != nullptr;
 }
 
 XmlNode XmlNode::selectSingleNode(const QString &xpath) const
@@ -704,7 +808,7 @@ QString XmlNode::xml() const
 
 std::optional<XmlDocument> XmlDocument::create(const QString &rootName)
 {
-    const QByteArray name = rootName.toUtf8();
+    const Utf8Buffer name(rootName, Utf8Buffer::Name);
     if (!IsPlainName(name))
         return std::nullopt;
     EnsureLibxmlInitialised();
@@ -712,7 +816,7 @@ std::optional<XmlDocument> XmlDocument::create(const QString &rootName)
     if (doc == nullptr)
         return std::nullopt;
     auto data = std::make_shared<detail::XmlDocumentData>(doc);
-    xmlNode *root = xmlNewDocNode(doc, nullptr, Xml(name), nullptr);
+    xmlNode *root = xmlNewDocNode(doc, nullptr, name.xml(), nullptr);
     if (root == nullptr)
         return std::nullopt;
     xmlDocSetRootElement(doc, root);

@@ -459,3 +459,38 @@ TEST(XmlDocumentSelections, documentsTakeTurnsWithoutSeeingEachOther)
         EXPECT_TRUE(b->selectNodes(QStringLiteral("/A")).isEmpty());
     }
 }
+
+// Names are converted on the stack when they are ASCII and through Qt otherwise; both ways
+// must find, create and refuse the same names, with or without the index.
+TEST(xml_document_test, namesBehaveAlikeWhetherAsciiOrNot)
+{
+    auto doc = *NewXMLDocument(QStringLiteral("R"));
+    const XmlNode root = doc.documentElement();
+    const QStringList names = {QStringLiteral("Gr\u00f6\u00dfe"), QStringLiteral("\u540d\u524d"),
+                               QStringLiteral("Width")};
+    for (int i = 0; i < 20; ++i) // enough children for the index
+        root.appendElement(QStringLiteral("F%1").arg(i));
+    for (const QString &name : names)
+        root.appendElement(name).setText(name);
+    for (int round = 0; round < 2; ++round) {
+        for (const QString &name : names)
+            EXPECT_EQ(root.firstChildElement(name).text(), name) << name.toStdString();
+        EXPECT_TRUE(root.firstChildElement(QStringLiteral("Gr\u00f6\u00dfe2")).isNull());
+    }
+    EXPECT_TRUE(doc.xml().contains(QStringLiteral("<Gr\u00f6\u00dfe>Gr\u00f6\u00dfe</")));
+
+    // A NUL would cut the name short inside libxml2: such names find and make nothing.
+    const QString cut = QStringLiteral("Width") + QChar(0) + QStringLiteral("x");
+    EXPECT_TRUE(root.firstChildElement(cut).isNull());
+    EXPECT_TRUE(root.childElements(cut).isEmpty());
+    EXPECT_TRUE(doc.node().descendantElements(cut).isEmpty());
+    EXPECT_TRUE(root.appendElement(cut).isNull());
+    EXPECT_FALSE(NewXMLDocument(cut).has_value());
+    EXPECT_TRUE(root.setAttribute(QStringLiteral("Width"), QStringLiteral("1")));
+    EXPECT_FALSE(root.setAttribute(cut, QStringLiteral("2")));
+    EXPECT_FALSE(root.attribute(cut).has_value());
+    EXPECT_EQ(root.attribute(QStringLiteral("Width")), QStringLiteral("1"));
+    // Non-ASCII names still pass the full name check.
+    EXPECT_TRUE(root.appendElement(QStringLiteral("\u00e9t\u00e9")).isElement());
+    EXPECT_TRUE(root.appendElement(QStringLiteral("\u00d7x")).isNull()); // not a name character
+}
