@@ -1,6 +1,7 @@
 #include "xml/xmldocument.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlIO.h>
 #include <libxml/xpath.h>
@@ -12,6 +13,7 @@
 #include <QVarLengthArray>
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -296,6 +298,24 @@ QString DumpNodes(xmlDoc *doc, xmlNode *node, bool siblings)
     return FromUtf8(utf8.constData(), utf8.size());
 }
 
+// Replaces the content of a text node. A short text is kept inside the node, where the
+// parser keeps short texts under XML_PARSE_COMPACT and where libxml2 knows to find it when
+// it changes or frees the node: most fields hold a number, and this spares them an
+// allocation each.
+void SetTextContent(xmlNode *textNode, const Utf8Buffer &utf8)
+{
+    static_assert(offsetof(xmlNode, nsDef) == offsetof(xmlNode, properties) + sizeof(void *));
+    constexpr qsizetype Inline = qsizetype(2 * sizeof(void *)); // properties and nsDef
+    if (utf8.size() >= Inline) {
+        xmlNodeSetContentLen(textNode, utf8.xml(), int(utf8.size()));
+        return;
+    }
+    xmlNodeSetContent(textNode, nullptr); // frees the old text wherever it is kept
+    auto *storage = reinterpret_cast<xmlChar *>(&textNode->properties);
+    std::memcpy(storage, utf8.data(), size_t(utf8.size()) + 1);
+    textNode->content = storage;
+}
+
 // Whether an element written alone might use a namespace declared outside it: an ancestor
 // declares one, or the element was taken out of its tree.
 bool BorrowsNamespaces(const xmlNode *element)
@@ -550,11 +570,24 @@ bool XmlNode::setText(const QString &text) const
     }
     if (m_node->type != XML_ELEMENT_NODE)
         return false;
+    xmlNode *only = m_node->children;
+    if (only != nullptr && only->next == nullptr && only->type == XML_TEXT_NODE &&
+        only->name == xmlStringText) {
+        // A field written again: its one text node takes the new text.
+        if (utf8.isEmpty()) {
+            xmlUnlinkNode(only);
+            xmlFreeNode(only);
+        } else {
+            SetTextContent(only, utf8);
+        }
+        return true;
+    }
     xmlNode *text_node = nullptr;
     if (!utf8.isEmpty()) {
-        text_node = xmlNewDocTextLen(m_doc->doc, utf8.xml(), int(utf8.size()));
+        text_node = xmlNewDocTextLen(m_doc->doc, nullptr, 0);
         if (text_node == nullptr)
             return false;
+        SetTextContent(text_node, utf8);
     }
     for (xmlNode *child = m_node->children; child != nullptr;) {
         xmlNode *next = child->next;

@@ -494,3 +494,47 @@ TEST(xml_document_test, namesBehaveAlikeWhetherAsciiOrNot)
     EXPECT_TRUE(root.appendElement(QStringLiteral("\u00e9t\u00e9")).isElement());
     EXPECT_TRUE(root.appendElement(QStringLiteral("\u00d7x")).isNull()); // not a name character
 }
+
+// Writing a field again reuses its text node, and short texts live inside the node: every
+// length, on created and on parsed fields, must read, serialise, copy and clone as written.
+TEST(xml_document_test, fieldsWrittenAgainHoldExactlyTheLastText)
+{
+    const QStringList texts = {QStringLiteral("1"),
+                               QStringLiteral("fifteen chars.."),
+                               QStringLiteral("sixteen chars..."),
+                               QString(),
+                               QStringLiteral("a much longer text than fits in a node & <more>"),
+                               QStringLiteral("7"),
+                               QStringLiteral("\u00e9t\u00e9"),
+                               QStringLiteral("x") + QChar(1) + QStringLiteral("\ty")};
+    auto doc = *LoadXMLDocument(QStringLiteral("<R><P>12</P><M>a<!--c-->b</M></R>"));
+    const XmlNode root = doc.documentElement();
+    const XmlNode created = root.appendElement(QStringLiteral("C"));
+    const XmlNode parsed = root.firstChildElement(QStringLiteral("P"));
+    for (const QString &text : texts) {
+        QString kept = text;
+        kept.remove(QChar(1)); // XML cannot carry it
+        for (const XmlNode &field : {created, parsed}) {
+            ASSERT_TRUE(field.setText(text));
+            EXPECT_EQ(field.text(), kept);
+        }
+        const auto again = LoadXMLDocument(doc.xml());
+        ASSERT_TRUE(again.has_value()) << doc.xml().toStdString();
+        const auto copy = doc.clone();
+        auto other = *NewXMLDocument(QStringLiteral("O"));
+        const XmlNode appended = other.documentElement().appendCopy(created);
+        for (const XmlDocument &d : {*again, *copy}) {
+            EXPECT_EQ(GetXMLValue(QStringLiteral("C"), d.documentElement()), kept);
+            EXPECT_EQ(GetXMLValue(QStringLiteral("P"), d.documentElement()), kept);
+        }
+        EXPECT_EQ(appended.text(), kept);
+    }
+    EXPECT_EQ(root.firstChildElement(QStringLiteral("C")).xml(), QStringLiteral("<C>x\ty</C>"));
+    EXPECT_EQ(parsed.xml(), QStringLiteral("<P>x\ty</P>"));
+    // Content other than one text is replaced as a whole.
+    const XmlNode mixed = root.firstChildElement(QStringLiteral("M"));
+    ASSERT_TRUE(mixed.setText(QStringLiteral("z")));
+    EXPECT_EQ(mixed.xml(), QStringLiteral("<M>z</M>"));
+    ASSERT_TRUE(mixed.setText(QString()));
+    EXPECT_EQ(mixed.xml(), QStringLiteral("<M/>"));
+}
