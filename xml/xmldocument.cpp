@@ -858,12 +858,15 @@ std::optional<XmlDocument> XmlDocument::create(const QString &rootName)
 
 std::optional<XmlDocument> XmlDocument::parse(const QString &text, const XmlParseLimits &limits)
 {
-    // Lone surrogates have no UTF-8 form; converting would silently change the text.
-    if (text.isEmpty() || !QStringView(text).isValidUtf16())
+    if (text.isEmpty() || text.size() > limits.maxBytes)
         return std::nullopt;
-    if (text.size() > limits.maxBytes)
+    // Lone surrogates have no UTF-8 form; converting would silently change the text. One
+    // pass both converts and finds them.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    const QByteArray utf8 = encoder.encode(text);
+    if (encoder.hasError())
         return std::nullopt;
-    return parse(text.toUtf8(), limits);
+    return parse(utf8, limits);
 }
 
 std::optional<XmlDocument> XmlDocument::parse(const QByteArray &utf8, const XmlParseLimits &limits)

@@ -33,6 +33,7 @@ TEST(xml_document_test, refusesTextThatIsNotOneWellFormedDocument)
         QStringLiteral("<a x='1' x='2'/>"),               // repeated attribute
         QStringLiteral("<a>x") + QChar(0) + QStringLiteral("</a>"),
         QStringLiteral("<a>") + QChar(0xD800) + QStringLiteral("</a>"), // lone surrogate
+        QStringLiteral("<a>") + QChar(0xDC00) + QStringLiteral("</a>"),
     };
     for (const QString &text : rejected)
         EXPECT_FALSE(LoadXMLDocument(text).has_value()) << text.toStdString();
