@@ -12,8 +12,11 @@
 #include <QStringEncoder>
 #include <QVarLengthArray>
 
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -291,6 +294,296 @@ QByteArray DumpNodesUtf8(xmlDoc *doc, xmlNode *node, bool siblings, const char *
     xmlOutputBufferClose(out);
     return text;
 }
+
+constexpr std::array<bool, 256> ByteTable(const char *specials, bool high)
+{
+    std::array<bool, 256> table{};
+    table[0] = true;
+    for (const char *c = specials; *c != '\0'; ++c)
+        table[static_cast<unsigned char>(*c)] = true;
+    for (int c = 0x80; c < 0x100; ++c)
+        table[size_t(c)] = high;
+    return table;
+}
+
+// The bytes text and attribute values escape (and the NUL that ends them); attributes
+// of a document without a declared encoding carry non-ASCII characters as references.
+constexpr std::array<bool, 256> TextSpecial = ByteTable("<>&\r", false);
+constexpr std::array<bool, 256> AttributeSpecial = ByteTable("<>&\r\n\t\"", false);
+constexpr std::array<bool, 256> AttributeSpecialHigh = ByteTable("<>&\r\n\t\"", true);
+
+// Writes a document as xmlNodeDumpOutput does without formatting and with UTF-8 kept as it
+// is, byte for byte, but straight into one buffer: libxml2 passes every name, attribute and
+// text through its output buffer functions, which made writing a document cost about as
+// much as parsing it. Node kinds the component's documents never hold (entity references,
+// CDATA sections, unescaped text, a document type) are left to libxml2: write() says false.
+class DocumentWriter
+{
+public:
+    explicit DocumentWriter(const xmlDoc *doc) : m_doc(doc) {}
+
+    bool write(const char *start)
+    {
+        if (m_doc->intSubset != nullptr || m_doc->extSubset != nullptr)
+            return false;
+        append(start, std::strlen(start));
+        for (const xmlNode *node = m_doc->children; node != nullptr; node = node->next) {
+            if (!writeTree(node))
+                return false;
+            append('\n');
+        }
+        return true;
+    }
+    QByteArray take()
+    {
+        m_bytes.resize(m_size);
+        return std::move(m_bytes);
+    }
+
+private:
+    char *room(size_t size)
+    {
+        if (m_size + qsizetype(size) > m_bytes.size())
+            m_bytes.resize(std::max(m_bytes.size() * 2, m_size + qsizetype(size) + 4096));
+        return m_bytes.data() + m_size;
+    }
+    void append(const char *data, size_t size)
+    {
+        std::memcpy(room(size), data, size);
+        m_size += qsizetype(size);
+    }
+    void append(char c)
+    {
+        *room(1) = c;
+        ++m_size;
+    }
+    void append(const xmlChar *text)
+    {
+        const auto *data = reinterpret_cast<const char *>(text);
+        append(data, std::strlen(data));
+    }
+    void appendName(const xmlNode *node)
+    {
+        if (node->ns != nullptr && node->ns->prefix != nullptr) {
+            append(node->ns->prefix);
+            append(':');
+        }
+        append(node->name);
+    }
+
+    // Copies the text up to its NUL; escape() writes each byte the table marks and returns
+    // the last byte it consumed.
+    template <typename Escape>
+    void appendEscaped(const xmlChar *text, const std::array<bool, 256> &special, Escape escape)
+    {
+        const xmlChar *run = text;
+        for (const xmlChar *c = text;; ++c) {
+            if (!special[*c])
+                continue;
+            append(reinterpret_cast<const char *>(run), size_t(c - run));
+            if (*c == 0)
+                return;
+            c = escape(c);
+            run = c + 1;
+        }
+    }
+    void appendText(const xmlChar *text)
+    {
+        appendEscaped(text, TextSpecial, [this](const xmlChar *c) {
+            switch (*c) {
+            case '<':
+                append("&lt;", 4);
+                break;
+            case '>':
+                append("&gt;", 4);
+                break;
+            case '&':
+                append("&amp;", 5);
+                break;
+            default: // '\r'
+                append("&#13;", 5);
+                break;
+            }
+            return c;
+        });
+    }
+    void appendCharRef(int value)
+    {
+        char text[16];
+        const int size = std::snprintf(text, sizeof text, "&#x%X;", unsigned(value));
+        append(text, size_t(size));
+    }
+    // As xmlBufAttrSerializeTxtContent.
+    void appendAttributeText(const xmlChar *text)
+    {
+        const auto &special = m_doc->encoding == nullptr ? AttributeSpecialHigh : AttributeSpecial;
+        appendEscaped(text, special, [this](const xmlChar *c) {
+            switch (*c) {
+            case '\n':
+                append("&#10;", 5);
+                return c;
+            case '\r':
+                append("&#13;", 5);
+                return c;
+            case '\t':
+                append("&#9;", 4);
+                return c;
+            case '"':
+                append("&quot;", 6);
+                return c;
+            case '<':
+                append("&lt;", 4);
+                return c;
+            case '>':
+                append("&gt;", 4);
+                return c;
+            case '&':
+                append("&amp;", 5);
+                return c;
+            default:
+                break;
+            }
+            // A byte of a multi-byte character, written as a character reference.
+            if (c[1] == 0) { // libxml2 leaves a last byte as it is
+                append(reinterpret_cast<const char *>(c), 1);
+                return c;
+            }
+            int value = 0;
+            int length = 1;
+            if (*c < 0xC0) {
+                length = 1;
+            } else if (*c < 0xE0) {
+                value = ((c[0] & 0x1F) << 6) | (c[1] & 0x3F);
+                length = 2;
+            } else if (*c < 0xF0 && c[2] != 0) {
+                value = ((c[0] & 0x0F) << 12) | ((c[1] & 0x3F) << 6) | (c[2] & 0x3F);
+                length = 3;
+            } else if (*c < 0xF8 && c[2] != 0 && c[3] != 0) {
+                value = ((c[0] & 0x07) << 18) | ((c[1] & 0x3F) << 12) | ((c[2] & 0x3F) << 6) |
+                        (c[3] & 0x3F);
+                length = 4;
+            }
+            if (length == 1 || !IsXmlChar(char32_t(value))) {
+                appendCharRef(*c);
+                return c;
+            }
+            appendCharRef(value);
+            return c + length - 1;
+        });
+    }
+    // As xmlBufWriteQuotedString.
+    void appendQuoted(const xmlChar *text)
+    {
+        const auto *data = reinterpret_cast<const char *>(text);
+        if (std::strchr(data, '"') == nullptr) {
+            append('"');
+            append(text);
+            append('"');
+        } else if (std::strchr(data, '\'') == nullptr) {
+            append('\'');
+            append(text);
+            append('\'');
+        } else {
+            append('"');
+            for (const char *c = data; *c != '\0'; ++c) {
+                if (*c == '"')
+                    append("&quot;", 6);
+                else
+                    append(*c);
+            }
+            append('"');
+        }
+    }
+    bool appendStartTag(const xmlNode *element)
+    {
+        append('<');
+        appendName(element);
+        for (const xmlNs *ns = element->nsDef; ns != nullptr; ns = ns->next) {
+            if (ns->type != XML_LOCAL_NAMESPACE || ns->href == nullptr ||
+                xmlStrEqual(ns->prefix, Xml("xml")))
+                continue;
+            if (ns->prefix != nullptr) {
+                append(" xmlns:", 7);
+                append(ns->prefix);
+            } else {
+                append(" xmlns", 6);
+            }
+            append('=');
+            appendQuoted(ns->href);
+        }
+        for (const xmlAttr *attribute = element->properties; attribute != nullptr;
+             attribute = attribute->next) {
+            append(' ');
+            appendName(reinterpret_cast<const xmlNode *>(attribute));
+            append("=\"", 2);
+            for (const xmlNode *part = attribute->children; part != nullptr; part = part->next) {
+                if (part->type != XML_TEXT_NODE)
+                    return false;
+                if (part->content != nullptr)
+                    appendAttributeText(part->content);
+            }
+            append('"');
+        }
+        return true;
+    }
+    // One node and what it holds, in document order without recursion.
+    bool writeTree(const xmlNode *top)
+    {
+        const xmlNode *node = top;
+        while (true) {
+            switch (node->type) {
+            case XML_ELEMENT_NODE:
+                if (!appendStartTag(node))
+                    return false;
+                if (node->children == nullptr) {
+                    append("/>", 2);
+                    break;
+                }
+                append('>');
+                node = node->children;
+                continue;
+            case XML_TEXT_NODE:
+                if (node->name != xmlStringText)
+                    return false;
+                if (node->content != nullptr)
+                    appendText(node->content);
+                break;
+            case XML_COMMENT_NODE:
+                if (node->content != nullptr) {
+                    append("<!--", 4);
+                    append(node->content);
+                    append("-->", 3);
+                }
+                break;
+            case XML_PI_NODE:
+                append("<?", 2);
+                append(node->name);
+                if (node->content != nullptr) {
+                    append(' ');
+                    append(node->content);
+                }
+                append("?>", 2);
+                break;
+            default:
+                return false;
+            }
+            // On to the next node, closing the elements left on the way up.
+            while (node != top && node->next == nullptr) {
+                node = node->parent;
+                append("</", 2);
+                appendName(node);
+                append('>');
+            }
+            if (node == top)
+                return true;
+            node = node->next;
+        }
+    }
+
+    const xmlDoc *m_doc;
+    QByteArray m_bytes;
+    qsizetype m_size = 0;
+};
 
 QString DumpNodes(xmlDoc *doc, xmlNode *node, bool siblings)
 {
@@ -1171,7 +1464,11 @@ QByteArray XmlDocument::xmlUtf8() const
 {
     // The declaration is written here rather than by libxml2, which would name the encoding:
     // the text travels as UTF-16, so naming UTF-8 would be wrong once it is stored.
-    return DumpNodesUtf8(d->doc, d->doc->children, true, "<?xml version=\"1.0\"?>\n");
+    const char *declaration = "<?xml version=\"1.0\"?>\n";
+    DocumentWriter writer(d->doc);
+    if (writer.write(declaration))
+        return writer.take();
+    return DumpNodesUtf8(d->doc, d->doc->children, true, declaration);
 }
 
 QString DocumentTextFromUtf8(QByteArrayView utf8)

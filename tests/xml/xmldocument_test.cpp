@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <libxml/tree.h>
+#include <libxml/xmlIO.h>
+
+#include <random>
 
 using namespace zeltpc5;
 
@@ -538,4 +541,108 @@ TEST(xml_document_test, fieldsWrittenAgainHoldExactlyTheLastText)
     EXPECT_EQ(mixed.xml(), QStringLiteral("<M>z</M>"));
     ASSERT_TRUE(mixed.setText(QString()));
     EXPECT_EQ(mixed.xml(), QStringLiteral("<M/>"));
+}
+
+namespace {
+
+// The document as libxml2's own serialiser writes it, the way the document layer writes it.
+QByteArray LibxmlText(const XmlDocument &doc)
+{
+    auto *tree = reinterpret_cast<xmlDoc *>(doc.node().rawNode());
+    xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
+    xmlOutputBufferWriteString(out, "<?xml version=\"1.0\"?>\n");
+    for (xmlNode *node = tree->children; node != nullptr; node = node->next) {
+        xmlNodeDumpOutput(out, tree, node, 0, 0, "UTF-8");
+        xmlOutputBufferWrite(out, 1, "\n");
+    }
+    QByteArray text(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
+                    qsizetype(xmlOutputBufferGetSize(out)));
+    xmlOutputBufferClose(out);
+    return text;
+}
+
+// Text with every ASCII character, markup and line breaks, and characters of one to four
+// UTF-8 bytes.
+QString AnyText(std::mt19937 &random, int length)
+{
+    static const QString pool = [] {
+        QString all;
+        for (char16_t c = 1; c < 0x80; ++c)
+            all += QChar(c);
+        return all + QStringLiteral("<>&\"'\r\n\t\u00e9\u00ff\u20ac\ufeff\U0001F600");
+    }();
+    QString text;
+    for (int i = 0; i < length; ++i) {
+        const QChar c = pool.at(qsizetype(random() % pool.size()));
+        text += c;
+        if (c.isHighSurrogate())
+            text += pool.at(pool.size() - 1);
+    }
+    return text;
+}
+
+} // namespace
+
+// Documents are written by the layer itself; the text must be libxml2's to the byte, or stored
+// documents and change texts would differ from before.
+TEST(xml_document_test, writesEveryDocumentAsLibxml2Would)
+{
+    QList<XmlDocument> docs;
+    for (const char *text : {
+             "<R/>",
+             "<?pi first?><!--top--><R a=\"1\" b='x&quot;y'><!--c--><?p?><?q data?><E/>"
+             "<T>a&lt;b&gt;c&amp;d&#13;e\"f'g\tz</T></R><!--after-->",
+             "<r xmlns=\"urn:d\" xmlns:p='urn:p'><p:a p:x=\"1\" y=\"2\"><q:b xmlns:q=\"urn:q\"/>"
+             "</p:a><c xml:lang=\"en\"/></r>",
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><R A=\"\u00e9\u20ac\U0001F600\">"
+             "\u00e9</R>",
+             "<R A=\"\u00e9 &#10;&#13;&#9;&lt;&gt;&amp;&quot;\">x</R>",
+         }) {
+        const auto doc = LoadXMLDocument(QString::fromUtf8(text));
+        ASSERT_TRUE(doc.has_value()) << text;
+        docs << *doc;
+    }
+    // Namespace names holding quotes, which the parser refuses as URIs.
+    for (const char *prefix : {"a", "b", "c"}) {
+        const QByteArray href = QByteArray("urn:") + (*prefix == 'a'   ? "\"a\""
+                                                      : *prefix == 'b' ? "'b'"
+                                                                       : "\"'c'\"");
+        ASSERT_NE(xmlNewNs(docs.last().documentElement().rawNode(),
+                           reinterpret_cast<const xmlChar *>(href.constData()),
+                           reinterpret_cast<const xmlChar *>(prefix)),
+                  nullptr);
+    }
+    EXPECT_TRUE(docs.last().xmlUtf8().contains(
+        "xmlns:a='urn:\"a\"' xmlns:b=\"urn:'b'\" xmlns:c=\"urn:&quot;'c'&quot;\""));
+    std::mt19937 random(7);
+    for (int d = 0; d < 20; ++d) {
+        auto doc = *NewXMLDocument(QStringLiteral("R"));
+        XmlNode parent = doc.documentElement();
+        for (int i = 0; i < 30; ++i) {
+            const XmlNode child = parent.appendElement(QStringLiteral("F%1").arg(random() % 8));
+            if (random() % 3 == 0)
+                child.setAttribute(QStringLiteral("A"), AnyText(random, int(random() % 12)));
+            if (random() % 4 == 0)
+                parent = child;
+            else
+                child.setText(AnyText(random, int(random() % 24)));
+        }
+        docs << doc;
+        docs << *doc.clone();
+        docs << *LoadXMLDocument(doc.xml());
+    }
+    for (const XmlDocument &doc : docs)
+        EXPECT_EQ(doc.xmlUtf8(), LibxmlText(doc));
+}
+
+// Node kinds the component's documents never hold are written by libxml2 itself.
+TEST(xml_document_test, leavesUnusualNodesToLibxml2)
+{
+    auto doc = *LoadXMLDocument(QStringLiteral("<R><A>x</A></R>"));
+    xmlNode *a = doc.documentElement().firstChildElement(QStringLiteral("A")).rawNode();
+    xmlAddChild(a, xmlNewCDataBlock(a->doc, reinterpret_cast<const xmlChar *>("]]>"), 3));
+    xmlAddChild(a, xmlNewReference(a->doc, reinterpret_cast<const xmlChar *>("&e;")));
+    EXPECT_EQ(doc.xmlUtf8(), LibxmlText(doc));
+    EXPECT_TRUE(doc.xml().contains(QStringLiteral("<A>x<![CDATA[]]]]><![CDATA[>]]>&e;</A>")))
+        << doc.xml().toStdString();
 }
