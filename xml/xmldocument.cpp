@@ -10,7 +10,6 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -145,49 +144,86 @@ public:
     Utf8Buffer(QStringView text, Kind kind)
     {
         const qsizetype size = text.size();
-        m_bytes.resize(size + 1);
-        char *out = m_bytes.data();
-        for (const QChar c : text) {
-            const char16_t u = c.unicode();
-            if (u >= 0x80) {
-                slowPath(text, kind);
-                return;
-            }
-            // The only ASCII characters XML cannot carry are the controls other than tab,
-            // line feed and carriage return.
-            if (kind == SafeText && u < 0x20 && u != 0x9 && u != 0xA && u != 0xD)
-                continue;
-            m_hasNul = m_hasNul || u == 0;
-            *out++ = char(u);
+        if (size >= qsizetype(sizeof m_stack)) {
+            slowPath(text, kind);
+            return;
+        }
+        // One pass without branches copies the low bytes and notes whether every unit was
+        // ASCII and whether any was a control.
+        const char16_t *in = text.utf16();
+        char16_t all = 0;
+        char16_t least = 0xFFFF;
+        for (qsizetype i = 0; i < size; ++i) {
+            all |= in[i];
+            least = std::min(least, in[i]);
+            m_stack[i] = char(in[i]);
+        }
+        if (all >= 0x80) {
+            slowPath(text, kind);
+            return;
+        }
+        m_stack[size] = '\0';
+        m_data = m_stack;
+        m_size = size;
+        if (least >= 0x20)
+            return;
+        if (kind == Name) {
+            m_hasNul = std::memchr(m_stack, 0, size_t(size)) != nullptr;
+            return;
+        }
+        // The only ASCII characters XML cannot carry are the controls other than tab, line
+        // feed and carriage return.
+        char *out = m_stack;
+        for (qsizetype i = 0; i < size; ++i) {
+            const char c = m_stack[i];
+            if (c >= 0x20 || c == 0x9 || c == 0xA || c == 0xD)
+                *out++ = c;
         }
         *out = '\0';
-        m_size = out - m_bytes.data();
+        m_size = out - m_stack;
     }
     Utf8Buffer(const Utf8Buffer &) = delete;
     Utf8Buffer &operator=(const Utf8Buffer &) = delete;
 
-    const char *data() const { return m_bytes.data(); }
-    const xmlChar *xml() const { return reinterpret_cast<const xmlChar *>(m_bytes.data()); }
+    const char *data() const { return m_data; }
+    const xmlChar *xml() const { return reinterpret_cast<const xmlChar *>(m_data); }
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
-    QByteArrayView view() const { return QByteArrayView(m_bytes.data(), m_size); }
+    QByteArrayView view() const { return QByteArrayView(m_data, m_size); }
     // libxml2 reads names as C strings; a NUL inside would silently cut them short.
     bool hasNul() const { return m_hasNul; }
 
 private:
     void slowPath(QStringView text, Kind kind)
     {
-        const QByteArray utf8 = kind == SafeText ? XmlSafeUtf8(text) : text.toUtf8();
-        m_bytes.resize(utf8.size() + 1);
-        std::memcpy(m_bytes.data(), utf8.constData(), size_t(utf8.size()) + 1);
-        m_size = utf8.size();
-        m_hasNul = utf8.contains('\0');
+        m_heap = kind == SafeText ? XmlSafeUtf8(text) : text.toUtf8();
+        m_data = m_heap.constData(); // NUL-terminated, as every QByteArray
+        m_size = m_heap.size();
+        m_hasNul = m_heap.contains('\0');
     }
 
-    QVarLengthArray<char, 256> m_bytes;
+    const char *m_data = nullptr;
     qsizetype m_size = 0;
     bool m_hasNul = false;
+    QByteArray m_heap;
+    char m_stack[256];
 };
+
+constexpr std::array<bool, 256> AsciiTable(bool (*member)(char))
+{
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x80; ++c)
+        table[size_t(c)] = member(char(c));
+    return table;
+}
+
+// The ASCII characters that start a name and that continue one.
+constexpr std::array<bool, 256> NameStart =
+    AsciiTable([](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; });
+constexpr std::array<bool, 256> NameChar = AsciiTable([](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.';
+});
 
 // Element and attribute names the component creates carry no prefix: a prefix would need a
 // declaration, and "xmlns" would turn an attribute into one.
@@ -197,11 +233,10 @@ bool IsPlainName(const Utf8Buffer &name)
         return false;
     // The ASCII names of the component's documents need no call into libxml2; the rule is
     // the one libxml2 checks first, anything else is left to it.
-    const char *c = name.data();
-    bool ascii = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || *c == '_';
-    for (++c; ascii && *c != '\0'; ++c)
-        ascii = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') ||
-                *c == '_' || *c == '-' || *c == '.';
+    const auto *c = reinterpret_cast<const unsigned char *>(name.data());
+    bool ascii = NameStart[*c];
+    for (++c; ascii && *c != 0; ++c)
+        ascii = NameChar[*c];
     return ascii || xmlValidateNCName(name.xml(), 0) == 0;
 }
 

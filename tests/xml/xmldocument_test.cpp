@@ -494,6 +494,13 @@ TEST(xml_document_test, namesBehaveAlikeWhetherAsciiOrNot)
     EXPECT_FALSE(root.setAttribute(cut, QStringLiteral("2")));
     EXPECT_FALSE(root.attribute(cut).has_value());
     EXPECT_EQ(root.attribute(QStringLiteral("Width")), QStringLiteral("1"));
+    // Long names and texts take the other way through the conversion.
+    const QString longName = QString(300, QLatin1Char('N'));
+    const QString longText =
+        QString(150, QLatin1Char('t')) + QChar(0x1F) + QString(150, QChar(0xE9));
+    root.appendElement(longName).setText(longText);
+    EXPECT_EQ(root.firstChildElement(longName).text(), QString(longText).remove(QChar(0x1F)));
+    EXPECT_TRUE(root.appendElement(longName + QChar(0)).isNull());
     // Non-ASCII names still pass the full name check.
     EXPECT_TRUE(root.appendElement(QStringLiteral("\u00e9t\u00e9")).isElement());
     EXPECT_TRUE(root.appendElement(QStringLiteral("\u00d7x")).isNull()); // not a name character
