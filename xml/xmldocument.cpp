@@ -825,6 +825,128 @@ xmlXPathContextPtr SharedContext()
 
 } // namespace
 
+namespace {
+
+// A location path of plain names, from the context node, from the root ("/") or from
+// anywhere in the document ("//"): "Records/Record", "//ItemData/Options/Option". Such paths
+// are most of the component's selections, and a walk of the tree answers them for a small
+// part of what compiling and running the expression costs.
+class SimplePath
+{
+public:
+    enum Start { Context, Root, Anywhere };
+
+    // False when the expression is anything else (then XPath answers it).
+    bool read(const Utf8Buffer &expression)
+    {
+        std::string_view rest(expression.data(), size_t(expression.size()));
+        m_start = Context;
+        if (rest.substr(0, 2) == "//") {
+            m_start = Anywhere;
+            rest.remove_prefix(2);
+        } else if (rest.substr(0, 1) == "/") {
+            m_start = Root;
+            rest.remove_prefix(1);
+        }
+        while (true) {
+            const size_t end = std::min(rest.find('/'), rest.size());
+            const std::string_view step = rest.substr(0, end);
+            if (!IsStepName(step) || m_size == MaxSteps)
+                return false;
+            m_steps[m_size++] = step;
+            if (end == rest.size())
+                return true;
+            rest.remove_prefix(end + 1);
+        }
+    }
+
+    // The selected elements in document order.
+    void select(xmlNode *context, xmlDoc *doc, xmlNodeSet *found) const
+    {
+        if (m_start == Context)
+            collect(context, 0, found);
+        else if (m_start == Root)
+            collect(reinterpret_cast<xmlNode *>(doc), 0, found);
+        else
+            collectAnywhere(reinterpret_cast<xmlNode *>(doc), found);
+    }
+
+private:
+    static constexpr size_t MaxSteps = 8;
+
+    // A name an XPath name test reads as such: no prefix, and none of the words that can
+    // also be operators or node types.
+    static bool IsStepName(std::string_view step)
+    {
+        if (step.empty() || !NameStart[static_cast<unsigned char>(step[0])])
+            return false;
+        for (const char c : step) {
+            if (!NameChar[static_cast<unsigned char>(c)])
+                return false;
+        }
+        for (const std::string_view word :
+             {"and", "or", "div", "mod", "node", "text", "comment", "processing-instruction"}) {
+            if (step == word)
+                return false;
+        }
+        return true;
+    }
+    // What the name test selects: an element of that name in no namespace.
+    static bool Matches(const xmlNode *node, std::string_view step)
+    {
+        if (node->type != XML_ELEMENT_NODE || node->ns != nullptr)
+            return false;
+        const auto *name = reinterpret_cast<const char *>(node->name);
+        return std::strncmp(name, step.data(), step.size()) == 0 && name[step.size()] == '\0';
+    }
+
+    void collect(xmlNode *parent, size_t step, xmlNodeSet *found) const
+    {
+        for (xmlNode *child = parent->children; child != nullptr; child = child->next) {
+            if (!Matches(child, m_steps[step]))
+                continue;
+            if (step + 1 == m_size)
+                xmlXPathNodeSetAddUnique(found, child);
+            else
+                collect(child, step + 1, found);
+        }
+    }
+    // Every element that ends the path, found by a walk in document order and kept when its
+    // ancestors spell the rest of the path.
+    void collectAnywhere(xmlNode *top, xmlNodeSet *found) const
+    {
+        for (xmlNode *node = top->children; node != nullptr && node != top;) {
+            if (node->type == XML_ELEMENT_NODE) {
+                if (Matches(node, m_steps[m_size - 1]) && AncestorsMatch(node))
+                    xmlXPathNodeSetAddUnique(found, node);
+                if (node->children != nullptr) {
+                    node = node->children;
+                    continue;
+                }
+            }
+            while (node != top && node->next == nullptr)
+                node = node->parent;
+            if (node != top)
+                node = node->next;
+        }
+    }
+    bool AncestorsMatch(const xmlNode *node) const
+    {
+        for (size_t step = m_size - 1; step > 0; --step) {
+            node = node->parent;
+            if (node == nullptr || !Matches(node, m_steps[step - 1]))
+                return false;
+        }
+        return true;
+    }
+
+    Start m_start = Context;
+    std::array<std::string_view, MaxSteps> m_steps;
+    size_t m_size = 0;
+};
+
+} // namespace
+
 xmlXPathObjectPtr detail::XmlDocumentData::evaluate(xmlNode *node, const QString &expression)
 {
     const Utf8Buffer text(expression, Utf8Buffer::Name);
@@ -832,6 +954,13 @@ xmlXPathObjectPtr detail::XmlDocumentData::evaluate(xmlNode *node, const QString
     // libxml2 reads the expression as a C string: an embedded NUL would cut it short.
     if (ctx == nullptr || text.isEmpty() || text.hasNul())
         return nullptr;
+    SimplePath path;
+    if (node->type != XML_ATTRIBUTE_NODE && path.read(text)) {
+        xmlXPathObjectPtr result = xmlXPathNewNodeSet(nullptr);
+        if (result != nullptr && result->nodesetval != nullptr)
+            path.select(node, doc, result->nodesetval);
+        return result;
+    }
     const QuietGenericErrors quiet;
     ctx->doc = doc;
     ctx->node = node;

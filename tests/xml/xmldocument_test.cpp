@@ -653,3 +653,44 @@ TEST(xml_document_test, leavesUnusualNodesToLibxml2)
     EXPECT_TRUE(doc.xml().contains(QStringLiteral("<A>x<![CDATA[]]]]><![CDATA[>]]>&e;</A>")))
         << doc.xml().toStdString();
 }
+
+// Paths of plain names are answered by a walk of the tree instead of XPath; they must select
+// what XPath selects. A predicate that keeps everything makes XPath answer the same path.
+TEST(xml_document_test, plainPathsSelectWhatXPathSelects)
+{
+    const auto doc = LoadXMLDocument(QStringLiteral(
+        "<Records><Record id='1'><Name>a</Name><Record><Name>b</Name></Record></Record>"
+        "<x:Record xmlns:x='urn:x'><Name>ns</Name></x:Record><Record xmlns='urn:d'><Name>d"
+        "</Name></Record><!--c--><Other><Record><Name>c</Name><div>v</div></Record></Other>"
+        "<Records><Record><Name>e</Name></Record></Records><text>t</text></Records>"));
+    ASSERT_TRUE(doc.has_value());
+    const XmlNode root = doc->documentElement();
+    const XmlNode other = root.firstChildElement(QStringLiteral("Other"));
+    const XmlNode record = root.firstChildElement(QStringLiteral("Record"));
+    const XmlNode attribute = doc->selectSingleNode(QStringLiteral("//Record/@id"));
+    ASSERT_TRUE(attribute.isAttribute());
+    for (const XmlNode &context : {doc->node(), root, other, record, attribute}) {
+        for (const QString &path :
+             {QStringLiteral("Record"), QStringLiteral("Records/Record"),
+              QStringLiteral("Record/Name"), QStringLiteral("/Records/Record/Name"),
+              QStringLiteral("//Record"), QStringLiteral("//Record/Name"),
+              QStringLiteral("//Records/Record/Name"), QStringLiteral("//Record/Record/Name"),
+              QStringLiteral("/Records"), QStringLiteral("//Name"), QStringLiteral("//Missing"),
+              QStringLiteral("Record/div"), QStringLiteral("//text"),
+              QStringLiteral("Other/Record/Name")}) {
+            const QList<XmlNode> walked = context.selectNodes(path);
+            EXPECT_EQ(walked, context.selectNodes(path + QStringLiteral("[1 = 1]")))
+                << path.toStdString() << " from " << context.nodeName().toStdString();
+            EXPECT_EQ(context.selectSingleNode(path), walked.value(0));
+            EXPECT_EQ(context.selectText(path),
+                      walked.isEmpty() ? std::nullopt : std::optional<QString>(walked[0].text()));
+        }
+    }
+    EXPECT_EQ(doc->selectNodes(QStringLiteral("//Record/Name")).size(), 4);
+    // A subtree out of the tree selects from its own nodes, and "//" from the document.
+    const XmlNode inner = record.firstChildElement(QStringLiteral("Record"));
+    ASSERT_TRUE(record.removeChild(inner));
+    EXPECT_EQ(inner.selectNodes(QStringLiteral("Name")).size(), 1);
+    EXPECT_EQ(inner.selectNodes(QStringLiteral("//Record/Name")),
+              inner.selectNodes(QStringLiteral("//Record/Name[1 = 1]")));
+}
