@@ -745,7 +745,7 @@ xmlNode *XmlDocumentData::findChild(xmlNode *parent, const Utf8Buffer &name)
     // Below this many element children a scan costs no more than a lookup.
     constexpr int IndexFrom = 16;
     const auto lookUp = [&]() -> xmlNode * {
-        if (name.hasNul() || name.view().contains(':'))
+        if (name.hasNul() || std::memchr(name.data(), ':', size_t(name.size())) != nullptr)
             return NextElement(parent->children, name);
         const auto it =
             byName.constFind(NameKey{std::string_view(name.data(), size_t(name.size()))});
