@@ -448,10 +448,11 @@ private:
         const int size = std::snprintf(text, sizeof text, "&#x%X;", unsigned(value));
         append(text, size_t(size));
     }
-    // As xmlBufAttrSerializeTxtContent.
-    void appendAttributeText(const xmlChar *text)
+    // As xmlBufAttrSerializeTxtContent, which looks at the attribute's own document.
+    void appendAttributeText(const xmlChar *text, const xmlDoc *owner)
     {
-        const auto &special = m_doc->encoding == nullptr ? AttributeSpecialHigh : AttributeSpecial;
+        const auto &special = owner == nullptr || owner->encoding == nullptr ? AttributeSpecialHigh
+                                                                             : AttributeSpecial;
         appendEscaped(text, special, [this](const xmlChar *c) {
             switch (*c) {
             case '\n':
@@ -555,7 +556,7 @@ private:
                 if (part->type != XML_TEXT_NODE)
                     return false;
                 if (part->content != nullptr)
-                    appendAttributeText(part->content);
+                    appendAttributeText(part->content, attribute->doc);
             }
             append('"');
         }
