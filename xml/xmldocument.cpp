@@ -369,9 +369,11 @@ public:
         }
         return true;
     }
+    // The text in a block of its own size: callers keep documents' texts for whole runs.
     QByteArray take()
     {
         m_bytes.resize(m_size);
+        m_bytes.squeeze();
         return std::move(m_bytes);
     }
 
