@@ -154,6 +154,32 @@ void ItemSerialise(benchmark::State &state)
 }
 BENCHMARK(ItemSerialise)->Unit(benchmark::kMicrosecond);
 
+// Building a price/cost document field by field, as a repricing step writes a fresh one: every
+// field is looked for, appended and given its text.
+void BuildPriceCost(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PriceCostDocument());
+}
+BENCHMARK(BuildPriceCost)->Unit(benchmark::kMicrosecond);
+
+// Selecting the records of a record set by a path of plain names, from the document and from
+// anywhere in it.
+void SelectRecords(benchmark::State &state)
+{
+    QString text = QStringLiteral("<Records>");
+    for (int i = 0; i < 50; ++i)
+        text += QStringLiteral("<Record><ID>%1</ID><Name>Level %1</Name><Rate>0.%1</Rate>"
+                               "</Record>")
+                    .arg(i);
+    const auto doc = LoadXMLDocument(text + QStringLiteral("</Records>"));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(doc->selectNodes(QStringLiteral("Records/Record")));
+        benchmark::DoNotOptimize(doc->selectNodes(QStringLiteral("//Records/Record")));
+    }
+}
+BENCHMARK(SelectRecords)->Unit(benchmark::kMicrosecond);
+
 void ParseOnlyItem(benchmark::State &state)
 {
     const QString text = ItemDocument();

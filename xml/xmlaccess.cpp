@@ -4,6 +4,7 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <system_error>
@@ -278,7 +279,9 @@ QString EscapeMarkup(const QString &text)
 
 QString EncodeLineBreaks(const QString &text)
 {
-    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+    // One pass over what is usually a short value, rather than one search per character.
+    if (std::none_of(text.cbegin(), text.cend(),
+                     [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }))
         return text;
     QString encoded = text;
     encoded.replace(QLatin1Char('\r'), QStringLiteral("&#13;"));
@@ -288,7 +291,8 @@ QString EncodeLineBreaks(const QString &text)
 
 QString DecodeLineBreaks(const QString &text)
 {
-    if (!text.contains(QLatin1String("&#1")))
+    // Most texts hold no '&', which is found faster than the whole entity.
+    if (!text.contains(QLatin1Char('&')) || !text.contains(QLatin1String("&#1")))
         return text;
     QString decoded = text;
     decoded.replace(QStringLiteral("&#13;"), QStringLiteral("\r"));

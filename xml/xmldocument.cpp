@@ -1,6 +1,7 @@
 #include "xml/xmldocument.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlIO.h>
 #include <libxml/xpath.h>
@@ -10,10 +11,15 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <array>
 #include <climits>
+#include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zeltpc5 {
@@ -33,10 +39,6 @@ constexpr unsigned long XPathOperationLimit = 10'000'000;
 const xmlChar *Xml(const char *text)
 {
     return reinterpret_cast<const xmlChar *>(text);
-}
-const xmlChar *Xml(const QByteArray &text)
-{
-    return reinterpret_cast<const xmlChar *>(text.constData());
 }
 // QString::fromUtf8 drops a leading U+FEFF as a byte order mark; inside a document it is a
 // character of the text and must survive.
@@ -103,7 +105,7 @@ bool IsXmlChar(char32_t c)
 
 // The text without the characters an XML 1.0 document cannot carry (controls, lone
 // surrogates, U+FFFE and U+FFFF), as UTF-8.
-QByteArray XmlSafeUtf8(const QString &text)
+QByteArray XmlSafeUtf8(QStringView text)
 {
     bool clean = true;
     for (qsizetype i = 0; i < text.size() && clean; ++i) {
@@ -130,30 +132,151 @@ QByteArray XmlSafeUtf8(const QString &text)
     return kept.toUtf8();
 }
 
+// UTF-8 of a name or a short text, NUL-terminated, without a heap allocation for the usual
+// ASCII text of a field: documents are read and written field by field, and converting each
+// name through a QByteArray was a good part of a field's cost.
+class Utf8Buffer
+{
+public:
+    enum Kind { Name, SafeText };
+
+    // A Name is converted as it is; a SafeText loses what XmlSafeUtf8 drops.
+    Utf8Buffer(QStringView text, Kind kind)
+    {
+        const qsizetype size = text.size();
+        if (size >= qsizetype(sizeof m_stack)) {
+            slowPath(text, kind);
+            return;
+        }
+        // One pass without branches copies the low bytes and notes whether every unit was
+        // ASCII and whether any was a control.
+        const char16_t *in = text.utf16();
+        char16_t all = 0;
+        char16_t least = 0xFFFF;
+        for (qsizetype i = 0; i < size; ++i) {
+            all |= in[i];
+            least = std::min(least, in[i]);
+            m_stack[i] = char(in[i]);
+        }
+        if (all >= 0x80) {
+            slowPath(text, kind);
+            return;
+        }
+        m_stack[size] = '\0';
+        m_data = m_stack;
+        m_size = size;
+        if (least >= 0x20)
+            return;
+        if (kind == Name) {
+            m_hasNul = std::memchr(m_stack, 0, size_t(size)) != nullptr;
+            return;
+        }
+        // The only ASCII characters XML cannot carry are the controls other than tab, line
+        // feed and carriage return.
+        char *out = m_stack;
+        for (qsizetype i = 0; i < size; ++i) {
+            const char c = m_stack[i];
+            if (c >= 0x20 || c == 0x9 || c == 0xA || c == 0xD)
+                *out++ = c;
+        }
+        *out = '\0';
+        m_size = out - m_stack;
+    }
+    Utf8Buffer(const Utf8Buffer &) = delete;
+    Utf8Buffer &operator=(const Utf8Buffer &) = delete;
+
+    const char *data() const { return m_data; }
+    const xmlChar *xml() const { return reinterpret_cast<const xmlChar *>(m_data); }
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+    QByteArrayView view() const { return QByteArrayView(m_data, m_size); }
+    // libxml2 reads names as C strings; a NUL inside would silently cut them short.
+    bool hasNul() const { return m_hasNul; }
+
+private:
+    void slowPath(QStringView text, Kind kind)
+    {
+        m_heap = kind == SafeText ? XmlSafeUtf8(text) : text.toUtf8();
+        m_data = m_heap.constData(); // NUL-terminated, as every QByteArray
+        m_size = m_heap.size();
+        m_hasNul = m_heap.contains('\0');
+    }
+
+    const char *m_data = nullptr;
+    qsizetype m_size = 0;
+    bool m_hasNul = false;
+    QByteArray m_heap;
+    char m_stack[256];
+};
+
+constexpr std::array<bool, 256> AsciiTable(bool (*member)(char))
+{
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x80; ++c)
+        table[size_t(c)] = member(char(c));
+    return table;
+}
+
+// The ASCII characters that start a name and that continue one.
+constexpr std::array<bool, 256> NameStart =
+    AsciiTable([](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; });
+constexpr std::array<bool, 256> NameChar = AsciiTable([](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.';
+});
+
 // Element and attribute names the component creates carry no prefix: a prefix would need a
 // declaration, and "xmlns" would turn an attribute into one.
-bool IsPlainName(const QByteArray &name)
+bool IsPlainName(const Utf8Buffer &name)
 {
-    return !name.isEmpty() && xmlValidateNCName(Xml(name), 0) == 0 && !name.startsWith("xmlns");
+    if (name.isEmpty() || name.hasNul() || name.view().startsWith("xmlns"))
+        return false;
+    // The ASCII names of the component's documents need no call into libxml2; the rule is
+    // the one libxml2 checks first, anything else is left to it.
+    const auto *c = reinterpret_cast<const unsigned char *>(name.data());
+    bool ascii = NameStart[*c];
+    for (++c; ascii && *c != 0; ++c)
+        ascii = NameChar[*c];
+    return ascii || xmlValidateNCName(name.xml(), 0) == 0;
 }
 
-bool QualifiedNameEquals(const xmlNode *node, const QByteArray &name)
+bool HasPrefix(const xmlNode *node)
 {
-    const QByteArrayView local(reinterpret_cast<const char *>(node->name));
-    if (node->ns == nullptr || node->ns->prefix == nullptr)
-        return local == name;
-    const QByteArrayView prefix(reinterpret_cast<const char *>(node->ns->prefix));
-    return name.size() == prefix.size() + 1 + local.size() && name.startsWith(prefix) &&
-           name.at(prefix.size()) == ':' && name.endsWith(local);
+    return node->ns != nullptr && node->ns->prefix != nullptr;
 }
 
-xmlNode *NextElement(xmlNode *node, const QByteArray &name)
+// Whether the node's qualified name is the NUL-terminated name of that length.
+bool QualifiedNameEquals(const xmlNode *node, const char *name, qsizetype size)
 {
+    const auto *local = reinterpret_cast<const char *>(node->name);
+    if (!HasPrefix(node))
+        return local[0] == name[0] && std::strcmp(local, name) == 0;
+    const auto *prefix = reinterpret_cast<const char *>(node->ns->prefix);
+    const size_t prefixSize = std::strlen(prefix);
+    return prefixSize < size_t(size) && name[prefixSize] == ':' &&
+           std::memcmp(prefix, name, prefixSize) == 0 &&
+           std::strcmp(local, name + prefixSize + 1) == 0;
+}
+
+// The element from this node on, among it and its next siblings, of that name (any element
+// when the name is empty); null when there is none.
+xmlNode *NextElement(xmlNode *node, const Utf8Buffer &name)
+{
+    if (name.hasNul())
+        return nullptr;
     for (; node != nullptr; node = node->next) {
-        if (node->type == XML_ELEMENT_NODE && (name.isEmpty() || QualifiedNameEquals(node, name)))
+        if (node->type == XML_ELEMENT_NODE &&
+            (name.isEmpty() || QualifiedNameEquals(node, name.data(), name.size())))
             return node;
     }
     return nullptr;
+}
+
+xmlNode *NextElement(xmlNode *node)
+{
+    while (node != nullptr && node->type != XML_ELEMENT_NODE)
+        node = node->next;
+    return node;
 }
 
 bool CanHoldElements(const xmlNode *node)
@@ -207,10 +330,321 @@ QByteArray DumpNodesUtf8(xmlDoc *doc, xmlNode *node, bool siblings, const char *
     return text;
 }
 
+constexpr std::array<bool, 256> ByteTable(const char *specials, bool high)
+{
+    std::array<bool, 256> table{};
+    table[0] = true;
+    for (const char *c = specials; *c != '\0'; ++c)
+        table[static_cast<unsigned char>(*c)] = true;
+    for (int c = 0x80; c < 0x100; ++c)
+        table[size_t(c)] = high;
+    return table;
+}
+
+// The bytes text and attribute values escape (and the NUL that ends them); attributes
+// of a document without a declared encoding carry non-ASCII characters as references.
+constexpr std::array<bool, 256> TextSpecial = ByteTable("<>&\r", false);
+constexpr std::array<bool, 256> AttributeSpecial = ByteTable("<>&\r\n\t\"", false);
+constexpr std::array<bool, 256> AttributeSpecialHigh = ByteTable("<>&\r\n\t\"", true);
+
+// Writes a document as xmlNodeDumpOutput does without formatting and with UTF-8 kept as it
+// is, byte for byte, but straight into one buffer: libxml2 passes every name, attribute and
+// text through its output buffer functions, which made writing a document cost about as
+// much as parsing it. Node kinds the component's documents never hold (entity references,
+// CDATA sections, unescaped text, a document type) are left to libxml2: write() says false.
+class DocumentWriter
+{
+public:
+    explicit DocumentWriter(const xmlDoc *doc) : m_doc(doc) {}
+
+    bool write(const char *start)
+    {
+        if (m_doc->intSubset != nullptr || m_doc->extSubset != nullptr)
+            return false;
+        append(start, std::strlen(start));
+        for (const xmlNode *node = m_doc->children; node != nullptr; node = node->next) {
+            if (!writeTree(node))
+                return false;
+            append('\n');
+        }
+        return true;
+    }
+    // The text in a block of its own size: callers keep documents' texts for whole runs.
+    QByteArray take()
+    {
+        m_bytes.resize(m_size);
+        m_bytes.squeeze();
+        return std::move(m_bytes);
+    }
+
+private:
+    char *room(size_t size)
+    {
+        if (m_size + qsizetype(size) > m_bytes.size())
+            m_bytes.resize(std::max(m_bytes.size() * 2, m_size + qsizetype(size) + 4096));
+        return m_bytes.data() + m_size;
+    }
+    void append(const char *data, size_t size)
+    {
+        std::memcpy(room(size), data, size);
+        m_size += qsizetype(size);
+    }
+    void append(char c)
+    {
+        *room(1) = c;
+        ++m_size;
+    }
+    void append(const xmlChar *text)
+    {
+        const auto *data = reinterpret_cast<const char *>(text);
+        append(data, std::strlen(data));
+    }
+    void appendName(const xmlNode *node)
+    {
+        if (node->ns != nullptr && node->ns->prefix != nullptr) {
+            append(node->ns->prefix);
+            append(':');
+        }
+        append(node->name);
+    }
+
+    // Copies the text up to its NUL; escape() writes each byte the table marks and returns
+    // the last byte it consumed.
+    template <typename Escape>
+    void appendEscaped(const xmlChar *text, const std::array<bool, 256> &special, Escape escape)
+    {
+        const xmlChar *run = text;
+        for (const xmlChar *c = text;; ++c) {
+            if (!special[*c])
+                continue;
+            append(reinterpret_cast<const char *>(run), size_t(c - run));
+            if (*c == 0)
+                return;
+            c = escape(c);
+            run = c + 1;
+        }
+    }
+    void appendText(const xmlChar *text)
+    {
+        appendEscaped(text, TextSpecial, [this](const xmlChar *c) {
+            switch (*c) {
+            case '<':
+                append("&lt;", 4);
+                break;
+            case '>':
+                append("&gt;", 4);
+                break;
+            case '&':
+                append("&amp;", 5);
+                break;
+            default: // '\r'
+                append("&#13;", 5);
+                break;
+            }
+            return c;
+        });
+    }
+    void appendCharRef(int value)
+    {
+        char text[16];
+        const int size = std::snprintf(text, sizeof text, "&#x%X;", unsigned(value));
+        append(text, size_t(size));
+    }
+    // As xmlBufAttrSerializeTxtContent, which looks at the attribute's own document.
+    void appendAttributeText(const xmlChar *text, const xmlDoc *owner)
+    {
+        const auto &special = owner == nullptr || owner->encoding == nullptr ? AttributeSpecialHigh
+                                                                             : AttributeSpecial;
+        appendEscaped(text, special, [this](const xmlChar *c) {
+            switch (*c) {
+            case '\n':
+                append("&#10;", 5);
+                return c;
+            case '\r':
+                append("&#13;", 5);
+                return c;
+            case '\t':
+                append("&#9;", 4);
+                return c;
+            case '"':
+                append("&quot;", 6);
+                return c;
+            case '<':
+                append("&lt;", 4);
+                return c;
+            case '>':
+                append("&gt;", 4);
+                return c;
+            case '&':
+                append("&amp;", 5);
+                return c;
+            default:
+                break;
+            }
+            // A byte of a multi-byte character, written as a character reference.
+            if (c[1] == 0) { // libxml2 leaves a last byte as it is
+                append(reinterpret_cast<const char *>(c), 1);
+                return c;
+            }
+            int value = 0;
+            int length = 1;
+            if (*c < 0xC0) {
+                length = 1;
+            } else if (*c < 0xE0) {
+                value = ((c[0] & 0x1F) << 6) | (c[1] & 0x3F);
+                length = 2;
+            } else if (*c < 0xF0 && c[2] != 0) {
+                value = ((c[0] & 0x0F) << 12) | ((c[1] & 0x3F) << 6) | (c[2] & 0x3F);
+                length = 3;
+            } else if (*c < 0xF8 && c[2] != 0 && c[3] != 0) {
+                value = ((c[0] & 0x07) << 18) | ((c[1] & 0x3F) << 12) | ((c[2] & 0x3F) << 6) |
+                        (c[3] & 0x3F);
+                length = 4;
+            }
+            if (length == 1 || !IsXmlChar(char32_t(value))) {
+                appendCharRef(*c);
+                return c;
+            }
+            appendCharRef(value);
+            return c + length - 1;
+        });
+    }
+    // As xmlBufWriteQuotedString.
+    void appendQuoted(const xmlChar *text)
+    {
+        const auto *data = reinterpret_cast<const char *>(text);
+        if (std::strchr(data, '"') == nullptr) {
+            append('"');
+            append(text);
+            append('"');
+        } else if (std::strchr(data, '\'') == nullptr) {
+            append('\'');
+            append(text);
+            append('\'');
+        } else {
+            append('"');
+            for (const char *c = data; *c != '\0'; ++c) {
+                if (*c == '"')
+                    append("&quot;", 6);
+                else
+                    append(*c);
+            }
+            append('"');
+        }
+    }
+    bool appendStartTag(const xmlNode *element)
+    {
+        append('<');
+        appendName(element);
+        for (const xmlNs *ns = element->nsDef; ns != nullptr; ns = ns->next) {
+            if (ns->type != XML_LOCAL_NAMESPACE || ns->href == nullptr ||
+                xmlStrEqual(ns->prefix, Xml("xml")))
+                continue;
+            if (ns->prefix != nullptr) {
+                append(" xmlns:", 7);
+                append(ns->prefix);
+            } else {
+                append(" xmlns", 6);
+            }
+            append('=');
+            appendQuoted(ns->href);
+        }
+        for (const xmlAttr *attribute = element->properties; attribute != nullptr;
+             attribute = attribute->next) {
+            append(' ');
+            appendName(reinterpret_cast<const xmlNode *>(attribute));
+            append("=\"", 2);
+            for (const xmlNode *part = attribute->children; part != nullptr; part = part->next) {
+                if (part->type != XML_TEXT_NODE)
+                    return false;
+                if (part->content != nullptr)
+                    appendAttributeText(part->content, attribute->doc);
+            }
+            append('"');
+        }
+        return true;
+    }
+    // One node and what it holds, in document order without recursion.
+    bool writeTree(const xmlNode *top)
+    {
+        const xmlNode *node = top;
+        while (true) {
+            switch (node->type) {
+            case XML_ELEMENT_NODE:
+                if (!appendStartTag(node))
+                    return false;
+                if (node->children == nullptr) {
+                    append("/>", 2);
+                    break;
+                }
+                append('>');
+                node = node->children;
+                continue;
+            case XML_TEXT_NODE:
+                if (node->name != xmlStringText)
+                    return false;
+                if (node->content != nullptr)
+                    appendText(node->content);
+                break;
+            case XML_COMMENT_NODE:
+                if (node->content != nullptr) {
+                    append("<!--", 4);
+                    append(node->content);
+                    append("-->", 3);
+                }
+                break;
+            case XML_PI_NODE:
+                append("<?", 2);
+                append(node->name);
+                if (node->content != nullptr) {
+                    append(' ');
+                    append(node->content);
+                }
+                append("?>", 2);
+                break;
+            default:
+                return false;
+            }
+            // On to the next node, closing the elements left on the way up.
+            while (node != top && node->next == nullptr) {
+                node = node->parent;
+                append("</", 2);
+                appendName(node);
+                append('>');
+            }
+            if (node == top)
+                return true;
+            node = node->next;
+        }
+    }
+
+    const xmlDoc *m_doc;
+    QByteArray m_bytes;
+    qsizetype m_size = 0;
+};
+
 QString DumpNodes(xmlDoc *doc, xmlNode *node, bool siblings)
 {
     const QByteArray utf8 = DumpNodesUtf8(doc, node, siblings);
     return FromUtf8(utf8.constData(), utf8.size());
+}
+
+// Replaces the content of a text node. A short text is kept inside the node, where the
+// parser keeps short texts under XML_PARSE_COMPACT and where libxml2 knows to find it when
+// it changes or frees the node: most fields hold a number, and this spares them an
+// allocation each.
+void SetTextContent(xmlNode *textNode, const Utf8Buffer &utf8)
+{
+    static_assert(offsetof(xmlNode, nsDef) == offsetof(xmlNode, properties) + sizeof(void *));
+    constexpr qsizetype Inline = qsizetype(2 * sizeof(void *)); // properties and nsDef
+    if (utf8.size() >= Inline) {
+        xmlNodeSetContentLen(textNode, utf8.xml(), int(utf8.size()));
+        return;
+    }
+    xmlNodeSetContent(textNode, nullptr); // frees the old text wherever it is kept
+    auto *storage = reinterpret_cast<xmlChar *>(&textNode->properties);
+    std::memcpy(storage, utf8.data(), size_t(utf8.size()) + 1);
+    textNode->content = storage;
 }
 
 // Whether an element written alone might use a namespace declared outside it: an ancestor
@@ -230,6 +664,19 @@ bool BorrowsNamespaces(const xmlNode *element)
 } // namespace
 
 namespace detail {
+
+// A view of a name, as the child index keys it. Hashed by the standard library, which reads
+// the name's bytes only (Qt's hash of a short view may read around it, which memory checkers
+// report as reads outside the block).
+struct NameKey
+{
+    std::string_view name;
+    friend bool operator==(NameKey a, NameKey b) { return a.name == b.name; }
+    friend size_t qHash(NameKey key, size_t seed)
+    {
+        return std::hash<std::string_view>()(key.name) ^ seed;
+    }
+};
 
 struct XmlDocumentData
 {
@@ -255,8 +702,9 @@ struct XmlDocumentData
     // by field, and a price/cost document holds a few hundred fields: scanning them for every
     // field was most of the cost of a line. So the children of a parent asked twice in a row
     // are indexed by name, until they change. Element nodes are never freed while the
-    // document lives (see detach), so the pointers kept here stay valid.
-    xmlNode *findChild(xmlNode *parent, const QByteArray &name);
+    // document lives (see detach), so the pointers kept here stay valid, and so do their
+    // names, which the index keys view.
+    xmlNode *findChild(xmlNode *parent, const Utf8Buffer &name);
     void childrenChanged(const xmlNode *parent)
     {
         if (parent == indexed) {
@@ -273,12 +721,14 @@ struct XmlDocumentData
         if (parent == fewChildren)
             fewChildren = nullptr;
     }
-    static QByteArray QualifiedName(const xmlNode *node);
+    // Prefixed children stay out of the index: names with a prefix are looked up by a scan.
     void keepFirst(xmlNode *child)
     {
-        const QByteArray name = QualifiedName(child);
-        if (!byName.contains(name))
-            byName.insert(name, child);
+        if (HasPrefix(child))
+            return;
+        xmlNode *&first = byName[NameKey{reinterpret_cast<const char *>(child->name)}];
+        if (first == nullptr)
+            first = child;
     }
 
     // The result of an expression evaluated at a node; null when it does not compile or fails.
@@ -289,26 +739,23 @@ struct XmlDocumentData
 
     const xmlNode *lastParent = nullptr;
     const xmlNode *indexed = nullptr;
-    QHash<QByteArray, xmlNode *> byName;  // of `indexed`
+    QHash<NameKey, xmlNode *> byName;     // of `indexed`, keyed by the nodes' own names
     const xmlNode *fewChildren = nullptr; // asked twice, but too few children to index
 };
 
-QByteArray XmlDocumentData::QualifiedName(const xmlNode *node)
-{
-    const auto *local = reinterpret_cast<const char *>(node->name);
-    if (node->ns == nullptr || node->ns->prefix == nullptr)
-        return QByteArray(local);
-    return reinterpret_cast<const char *>(node->ns->prefix) + QByteArray(":") + local;
-}
-
-xmlNode *XmlDocumentData::findChild(xmlNode *parent, const QByteArray &name)
+xmlNode *XmlDocumentData::findChild(xmlNode *parent, const Utf8Buffer &name)
 {
     // Below this many element children a scan costs no more than a lookup.
     constexpr int IndexFrom = 16;
-    if (parent == indexed) {
-        const auto it = byName.constFind(name);
+    const auto lookUp = [&]() -> xmlNode * {
+        if (name.hasNul() || std::memchr(name.data(), ':', size_t(name.size())) != nullptr)
+            return NextElement(parent->children, name);
+        const auto it =
+            byName.constFind(NameKey{std::string_view(name.data(), size_t(name.size()))});
         return it == byName.constEnd() ? nullptr : *it;
-    }
+    };
+    if (parent == indexed)
+        return lookUp();
     const bool again = parent == lastParent;
     lastParent = parent;
     if (!again || parent == fewChildren)
@@ -327,8 +774,7 @@ xmlNode *XmlDocumentData::findChild(xmlNode *parent, const QByteArray &name)
         if (child->type == XML_ELEMENT_NODE)
             keepFirst(child);
     }
-    const auto it = byName.constFind(name);
-    return it == byName.constEnd() ? nullptr : *it;
+    return lookUp();
 }
 
 } // namespace detail
@@ -382,20 +828,149 @@ xmlXPathContextPtr SharedContext()
 
 } // namespace
 
+namespace {
+
+// A location path of plain names, from the context node, from the root ("/") or from
+// anywhere in the document ("//"): "Records/Record", "//ItemData/Options/Option". Such paths
+// are most of the component's selections, and a walk of the tree answers them for a small
+// part of what compiling and running the expression costs.
+class SimplePath
+{
+public:
+    enum Start { Context, Root, Anywhere };
+
+    // False when the expression is anything else (then XPath answers it).
+    bool read(const Utf8Buffer &expression)
+    {
+        std::string_view rest(expression.data(), size_t(expression.size()));
+        m_start = Context;
+        if (rest.substr(0, 2) == "//") {
+            m_start = Anywhere;
+            rest.remove_prefix(2);
+        } else if (rest.substr(0, 1) == "/") {
+            m_start = Root;
+            rest.remove_prefix(1);
+        }
+        while (true) {
+            const size_t end = std::min(rest.find('/'), rest.size());
+            const std::string_view step = rest.substr(0, end);
+            if (!IsStepName(step) || m_size == MaxSteps)
+                return false;
+            m_steps[m_size++] = step;
+            if (end == rest.size())
+                return true;
+            rest.remove_prefix(end + 1);
+        }
+    }
+
+    // The selected elements in document order.
+    void select(xmlNode *context, xmlDoc *doc, xmlNodeSet *found) const
+    {
+        if (m_start == Context)
+            collect(context, 0, found);
+        else if (m_start == Root)
+            collect(reinterpret_cast<xmlNode *>(doc), 0, found);
+        else
+            collectAnywhere(reinterpret_cast<xmlNode *>(doc), found);
+    }
+
+private:
+    static constexpr size_t MaxSteps = 8;
+
+    // A name an XPath name test reads as such: no prefix, and none of the words that can
+    // also be operators or node types.
+    static bool IsStepName(std::string_view step)
+    {
+        if (step.empty() || !NameStart[static_cast<unsigned char>(step[0])])
+            return false;
+        for (const char c : step) {
+            if (!NameChar[static_cast<unsigned char>(c)])
+                return false;
+        }
+        for (const std::string_view word :
+             {"and", "or", "div", "mod", "node", "text", "comment", "processing-instruction"}) {
+            if (step == word)
+                return false;
+        }
+        return true;
+    }
+    // What the name test selects: an element of that name in no namespace.
+    static bool Matches(const xmlNode *node, std::string_view step)
+    {
+        if (node->type != XML_ELEMENT_NODE || node->ns != nullptr)
+            return false;
+        const auto *name = reinterpret_cast<const char *>(node->name);
+        return std::strncmp(name, step.data(), step.size()) == 0 && name[step.size()] == '\0';
+    }
+
+    void collect(xmlNode *parent, size_t step, xmlNodeSet *found) const
+    {
+        for (xmlNode *child = parent->children; child != nullptr; child = child->next) {
+            if (!Matches(child, m_steps[step]))
+                continue;
+            if (step + 1 == m_size)
+                xmlXPathNodeSetAddUnique(found, child);
+            else
+                collect(child, step + 1, found);
+        }
+    }
+    // Every element that ends the path, found by a walk in document order and kept when its
+    // ancestors spell the rest of the path.
+    void collectAnywhere(xmlNode *top, xmlNodeSet *found) const
+    {
+        for (xmlNode *node = top->children; node != nullptr && node != top;) {
+            if (node->type == XML_ELEMENT_NODE) {
+                if (Matches(node, m_steps[m_size - 1]) && AncestorsMatch(node))
+                    xmlXPathNodeSetAddUnique(found, node);
+                if (node->children != nullptr) {
+                    node = node->children;
+                    continue;
+                }
+            }
+            while (node != top && node->next == nullptr)
+                node = node->parent;
+            if (node != top)
+                node = node->next;
+        }
+    }
+    bool AncestorsMatch(const xmlNode *node) const
+    {
+        for (size_t step = m_size - 1; step > 0; --step) {
+            node = node->parent;
+            if (node == nullptr || !Matches(node, m_steps[step - 1]))
+                return false;
+        }
+        return true;
+    }
+
+    Start m_start = Context;
+    std::array<std::string_view, MaxSteps> m_steps;
+    size_t m_size = 0;
+};
+
+} // namespace
+
 xmlXPathObjectPtr detail::XmlDocumentData::evaluate(xmlNode *node, const QString &expression)
 {
-    const QByteArray text = expression.toUtf8();
+    const Utf8Buffer text(expression, Utf8Buffer::Name);
     xmlXPathContextPtr ctx = SharedContext();
     // libxml2 reads the expression as a C string: an embedded NUL would cut it short.
-    if (ctx == nullptr || text.isEmpty() || text.contains('\0'))
+    if (ctx == nullptr || text.isEmpty() || text.hasNul())
         return nullptr;
+    SimplePath path;
+    if (node->type != XML_ATTRIBUTE_NODE && path.read(text)) {
+        xmlXPathObjectPtr result = xmlXPathNewNodeSet(nullptr);
+        if (result != nullptr && result->nodesetval != nullptr)
+            path.select(node, doc, result->nodesetval);
+        return result;
+    }
     const QuietGenericErrors quiet;
     ctx->doc = doc;
     ctx->node = node;
     ctx->contextSize = -1;
     ctx->proximityPosition = -1;
     ctx->opCount = 0;
-    xmlXPathCompExprPtr compiled = xmlXPathCtxtCompile(ctx, Xml(text));
+    xmlXPathCompExprPtr compiled = xmlXPathCtxtCompile(ctx, text.xml());
     if (compiled == nullptr)
         return nullptr;
     ctx->opCount = 0;
@@ -446,20 +1021,33 @@ bool XmlNode::setText(const QString &text) const
 {
     if (m_node == nullptr)
         return false;
-    const QByteArray utf8 = XmlSafeUtf8(text);
+    const Utf8Buffer utf8(text, Utf8Buffer::SafeText);
     if (m_node->type == XML_ATTRIBUTE_NODE) {
         // Through the owner, which keeps the attribute node and replaces only its value.
         auto *attribute = reinterpret_cast<xmlAttr *>(m_node);
         return attribute->parent != nullptr && xmlSetNsProp(attribute->parent, attribute->ns,
-                                                            attribute->name, Xml(utf8)) != nullptr;
+                                                            attribute->name, utf8.xml()) != nullptr;
     }
     if (m_node->type != XML_ELEMENT_NODE)
         return false;
+    xmlNode *only = m_node->children;
+    if (only != nullptr && only->next == nullptr && only->type == XML_TEXT_NODE &&
+        only->name == xmlStringText) {
+        // A field written again: its one text node takes the new text.
+        if (utf8.isEmpty()) {
+            xmlUnlinkNode(only);
+            xmlFreeNode(only);
+        } else {
+            SetTextContent(only, utf8);
+        }
+        return true;
+    }
     xmlNode *text_node = nullptr;
     if (!utf8.isEmpty()) {
-        text_node = xmlNewDocTextLen(m_doc->doc, Xml(utf8), int(utf8.size()));
+        text_node = xmlNewDocTextLen(m_doc->doc, nullptr, 0);
         if (text_node == nullptr)
             return false;
+        SetTextContent(text_node, utf8);
     }
     for (xmlNode *child = m_node->children; child != nullptr;) {
         xmlNode *next = child->next;
@@ -494,15 +1082,15 @@ XmlNode XmlNode::firstChildElement(const QString &name) const
     if (!CanHoldElements(m_node))
         return {};
     if (name.isEmpty())
-        return XmlNode(m_doc, NextElement(m_node->children, QByteArray()));
-    return XmlNode(m_doc, m_doc->findChild(m_node, name.toUtf8()));
+        return XmlNode(m_doc, NextElement(m_node->children));
+    return XmlNode(m_doc, m_doc->findChild(m_node, Utf8Buffer(name, Utf8Buffer::Name)));
 }
 
 XmlNode XmlNode::nextSiblingElement(const QString &name) const
 {
     if (m_node == nullptr || m_node->type != XML_ELEMENT_NODE)
         return {};
-    return XmlNode(m_doc, NextElement(m_node->next, name.toUtf8()));
+    return XmlNode(m_doc, NextElement(m_node->next, Utf8Buffer(name, Utf8Buffer::Name)));
 }
 
 QList<XmlNode> XmlNode::childElements(const QString &name) const
@@ -510,7 +1098,7 @@ QList<XmlNode> XmlNode::childElements(const QString &name) const
     QList<XmlNode> elements;
     if (!CanHoldElements(m_node))
         return elements;
-    const QByteArray utf8 = name.toUtf8();
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
     for (xmlNode *child = NextElement(m_node->children, utf8); child != nullptr;
          child = NextElement(child->next, utf8))
         elements.append(XmlNode(m_doc, child));
@@ -522,12 +1110,14 @@ QList<XmlNode> XmlNode::descendantElements(const QString &name) const
     QList<XmlNode> elements;
     if (!CanHoldElements(m_node))
         return elements;
-    const QByteArray utf8 = name.toUtf8();
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
+    if (utf8.hasNul())
+        return elements;
     // Iterative pre-order walk: document order, and no recursion on deep trees.
     xmlNode *node = m_node->children;
     while (node != nullptr && node != m_node) {
         if (node->type == XML_ELEMENT_NODE) {
-            if (utf8.isEmpty() || QualifiedNameEquals(node, utf8))
+            if (utf8.isEmpty() || QualifiedNameEquals(node, utf8.data(), utf8.size()))
                 elements.append(XmlNode(m_doc, node));
             if (node->children != nullptr) {
                 node = node->children;
@@ -559,12 +1149,14 @@ bool XmlNode::hasNamespace() const
 
 XmlNode XmlNode::appendElement(const QString &name) const
 {
-    const QByteArray utf8 = name.toUtf8();
-    if (!CanHoldElements(m_node) || !IsPlainName(utf8))
+    if (!CanHoldElements(m_node))
+        return {};
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
+    if (!IsPlainName(utf8))
         return {};
     if (m_node->type == XML_DOCUMENT_NODE && xmlDocGetRootElement(m_doc->doc) != nullptr)
         return {};
-    xmlNode *element = xmlNewDocNode(m_doc->doc, nullptr, Xml(utf8), nullptr);
+    xmlNode *element = xmlNewDocNode(m_doc->doc, nullptr, utf8.xml(), nullptr);
     if (element == nullptr)
         return {};
     if (xmlAddChild(m_node, element) == nullptr) {
@@ -607,8 +1199,10 @@ std::optional<QString> XmlNode::attribute(const QString &name) const
 {
     if (!isElement())
         return std::nullopt;
-    const QByteArray utf8 = name.toUtf8();
-    xmlAttr *attribute = xmlHasNsProp(m_node, Xml(utf8), nullptr);
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
+    if (utf8.hasNul())
+        return std::nullopt;
+    xmlAttr *attribute = xmlHasNsProp(m_node, utf8.xml(), nullptr);
     if (attribute == nullptr || attribute->type != XML_ATTRIBUTE_NODE)
         return std::nullopt;
     return NodeText(reinterpret_cast<xmlNode *>(attribute));
@@ -616,10 +1210,13 @@ std::optional<QString> XmlNode::attribute(const QString &name) const
 
 bool XmlNode::setAttribute(const QString &name, const QString &value) const
 {
-    const QByteArray utf8 = name.toUtf8();
-    if (!isElement() || !IsPlainName(utf8))
+    if (!isElement())
         return false;
-    return xmlSetNsProp(m_node, nullptr, Xml(utf8), Xml(XmlSafeUtf8(value))) != nullptr;
+    const Utf8Buffer utf8(name, Utf8Buffer::Name);
+    if (!IsPlainName(utf8))
+        return false;
+    return xmlSetNsProp(m_node, nullptr, utf8.xml(),
+                        Utf8Buffer(value, Utf8Buffer::SafeText).xml()) != nullptr;
 }
 
 XmlNode XmlNode::selectSingleNode(const QString &xpath) const
@@ -704,7 +1301,7 @@ QString XmlNode::xml() const
 
 std::optional<XmlDocument> XmlDocument::create(const QString &rootName)
 {
-    const QByteArray name = rootName.toUtf8();
+    const Utf8Buffer name(rootName, Utf8Buffer::Name);
     if (!IsPlainName(name))
         return std::nullopt;
     EnsureLibxmlInitialised();
@@ -712,7 +1309,7 @@ std::optional<XmlDocument> XmlDocument::create(const QString &rootName)
     if (doc == nullptr)
         return std::nullopt;
     auto data = std::make_shared<detail::XmlDocumentData>(doc);
-    xmlNode *root = xmlNewDocNode(doc, nullptr, Xml(name), nullptr);
+    xmlNode *root = xmlNewDocNode(doc, nullptr, name.xml(), nullptr);
     if (root == nullptr)
         return std::nullopt;
     xmlDocSetRootElement(doc, root);
@@ -721,12 +1318,15 @@ std::optional<XmlDocument> XmlDocument::create(const QString &rootName)
 
 std::optional<XmlDocument> XmlDocument::parse(const QString &text, const XmlParseLimits &limits)
 {
-    // Lone surrogates have no UTF-8 form; converting would silently change the text.
-    if (text.isEmpty() || !QStringView(text).isValidUtf16())
+    if (text.isEmpty() || text.size() > limits.maxBytes)
         return std::nullopt;
-    if (text.size() > limits.maxBytes)
+    // Lone surrogates have no UTF-8 form; converting would silently change the text. One
+    // pass both converts and finds them.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    const QByteArray utf8 = encoder.encode(text);
+    if (encoder.hasError())
         return std::nullopt;
-    return parse(text.toUtf8(), limits);
+    return parse(utf8, limits);
 }
 
 std::optional<XmlDocument> XmlDocument::parse(const QByteArray &utf8, const XmlParseLimits &limits)
@@ -1031,7 +1631,11 @@ QByteArray XmlDocument::xmlUtf8() const
 {
     // The declaration is written here rather than by libxml2, which would name the encoding:
     // the text travels as UTF-16, so naming UTF-8 would be wrong once it is stored.
-    return DumpNodesUtf8(d->doc, d->doc->children, true, "<?xml version=\"1.0\"?>\n");
+    const char *declaration = "<?xml version=\"1.0\"?>\n";
+    DocumentWriter writer(d->doc);
+    if (writer.write(declaration))
+        return writer.take();
+    return DumpNodesUtf8(d->doc, d->doc->children, true, declaration);
 }
 
 QString DocumentTextFromUtf8(QByteArrayView utf8)

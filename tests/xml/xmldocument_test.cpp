@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <libxml/tree.h>
+#include <libxml/xmlIO.h>
+
+#include <random>
 
 using namespace zeltpc5;
 
@@ -33,6 +36,7 @@ TEST(xml_document_test, refusesTextThatIsNotOneWellFormedDocument)
         QStringLiteral("<a x='1' x='2'/>"),               // repeated attribute
         QStringLiteral("<a>x") + QChar(0) + QStringLiteral("</a>"),
         QStringLiteral("<a>") + QChar(0xD800) + QStringLiteral("</a>"), // lone surrogate
+        QStringLiteral("<a>") + QChar(0xDC00) + QStringLiteral("</a>"),
     };
     for (const QString &text : rejected)
         EXPECT_FALSE(LoadXMLDocument(text).has_value()) << text.toStdString();
@@ -458,4 +462,239 @@ TEST(XmlDocumentSelections, documentsTakeTurnsWithoutSeeingEachOther)
                   QStringLiteral("2"));
         EXPECT_TRUE(b->selectNodes(QStringLiteral("/A")).isEmpty());
     }
+}
+
+// Names are converted on the stack when they are ASCII and through Qt otherwise; both ways
+// must find, create and refuse the same names, with or without the index.
+TEST(xml_document_test, namesBehaveAlikeWhetherAsciiOrNot)
+{
+    auto doc = *NewXMLDocument(QStringLiteral("R"));
+    const XmlNode root = doc.documentElement();
+    const QStringList names = {QStringLiteral("Gr\u00f6\u00dfe"), QStringLiteral("\u540d\u524d"),
+                               QStringLiteral("Width")};
+    for (int i = 0; i < 20; ++i) // enough children for the index
+        root.appendElement(QStringLiteral("F%1").arg(i));
+    for (const QString &name : names)
+        root.appendElement(name).setText(name);
+    for (int round = 0; round < 2; ++round) {
+        for (const QString &name : names)
+            EXPECT_EQ(root.firstChildElement(name).text(), name) << name.toStdString();
+        EXPECT_TRUE(root.firstChildElement(QStringLiteral("Gr\u00f6\u00dfe2")).isNull());
+    }
+    EXPECT_TRUE(doc.xml().contains(QStringLiteral("<Gr\u00f6\u00dfe>Gr\u00f6\u00dfe</")));
+
+    // A NUL would cut the name short inside libxml2: such names find and make nothing.
+    const QString cut = QStringLiteral("Width") + QChar(0) + QStringLiteral("x");
+    EXPECT_TRUE(root.firstChildElement(cut).isNull());
+    EXPECT_TRUE(root.childElements(cut).isEmpty());
+    EXPECT_TRUE(doc.node().descendantElements(cut).isEmpty());
+    EXPECT_TRUE(root.appendElement(cut).isNull());
+    EXPECT_FALSE(NewXMLDocument(cut).has_value());
+    EXPECT_TRUE(root.setAttribute(QStringLiteral("Width"), QStringLiteral("1")));
+    EXPECT_FALSE(root.setAttribute(cut, QStringLiteral("2")));
+    EXPECT_FALSE(root.attribute(cut).has_value());
+    EXPECT_EQ(root.attribute(QStringLiteral("Width")), QStringLiteral("1"));
+    // Long names and texts take the other way through the conversion.
+    const QString longName = QString(300, QLatin1Char('N'));
+    const QString longText =
+        QString(150, QLatin1Char('t')) + QChar(0x1F) + QString(150, QChar(0xE9));
+    root.appendElement(longName).setText(longText);
+    EXPECT_EQ(root.firstChildElement(longName).text(), QString(longText).remove(QChar(0x1F)));
+    EXPECT_TRUE(root.appendElement(longName + QChar(0)).isNull());
+    // Non-ASCII names still pass the full name check.
+    EXPECT_TRUE(root.appendElement(QStringLiteral("\u00e9t\u00e9")).isElement());
+    EXPECT_TRUE(root.appendElement(QStringLiteral("\u00d7x")).isNull()); // not a name character
+}
+
+// Writing a field again reuses its text node, and short texts live inside the node: every
+// length, on created and on parsed fields, must read, serialise, copy and clone as written.
+TEST(xml_document_test, fieldsWrittenAgainHoldExactlyTheLastText)
+{
+    const QStringList texts = {QStringLiteral("1"),
+                               QStringLiteral("fifteen chars.."),
+                               QStringLiteral("sixteen chars..."),
+                               QString(),
+                               QStringLiteral("a much longer text than fits in a node & <more>"),
+                               QStringLiteral("7"),
+                               QStringLiteral("\u00e9t\u00e9"),
+                               QStringLiteral("x") + QChar(1) + QStringLiteral("\ty")};
+    auto doc = *LoadXMLDocument(QStringLiteral("<R><P>12</P><M>a<!--c-->b</M></R>"));
+    const XmlNode root = doc.documentElement();
+    const XmlNode created = root.appendElement(QStringLiteral("C"));
+    const XmlNode parsed = root.firstChildElement(QStringLiteral("P"));
+    for (const QString &text : texts) {
+        QString kept = text;
+        kept.remove(QChar(1)); // XML cannot carry it
+        for (const XmlNode &field : {created, parsed}) {
+            ASSERT_TRUE(field.setText(text));
+            EXPECT_EQ(field.text(), kept);
+        }
+        const auto again = LoadXMLDocument(doc.xml());
+        ASSERT_TRUE(again.has_value()) << doc.xml().toStdString();
+        const auto copy = doc.clone();
+        auto other = *NewXMLDocument(QStringLiteral("O"));
+        const XmlNode appended = other.documentElement().appendCopy(created);
+        for (const XmlDocument &d : {*again, *copy}) {
+            EXPECT_EQ(GetXMLValue(QStringLiteral("C"), d.documentElement()), kept);
+            EXPECT_EQ(GetXMLValue(QStringLiteral("P"), d.documentElement()), kept);
+        }
+        EXPECT_EQ(appended.text(), kept);
+    }
+    EXPECT_EQ(root.firstChildElement(QStringLiteral("C")).xml(), QStringLiteral("<C>x\ty</C>"));
+    EXPECT_EQ(parsed.xml(), QStringLiteral("<P>x\ty</P>"));
+    // Content other than one text is replaced as a whole.
+    const XmlNode mixed = root.firstChildElement(QStringLiteral("M"));
+    ASSERT_TRUE(mixed.setText(QStringLiteral("z")));
+    EXPECT_EQ(mixed.xml(), QStringLiteral("<M>z</M>"));
+    ASSERT_TRUE(mixed.setText(QString()));
+    EXPECT_EQ(mixed.xml(), QStringLiteral("<M/>"));
+}
+
+namespace {
+
+// The document as libxml2's own serialiser writes it, the way the document layer writes it.
+QByteArray LibxmlText(const XmlDocument &doc)
+{
+    auto *tree = reinterpret_cast<xmlDoc *>(doc.node().rawNode());
+    xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
+    xmlOutputBufferWriteString(out, "<?xml version=\"1.0\"?>\n");
+    for (xmlNode *node = tree->children; node != nullptr; node = node->next) {
+        xmlNodeDumpOutput(out, tree, node, 0, 0, "UTF-8");
+        xmlOutputBufferWrite(out, 1, "\n");
+    }
+    QByteArray text(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
+                    qsizetype(xmlOutputBufferGetSize(out)));
+    xmlOutputBufferClose(out);
+    return text;
+}
+
+// Text with every ASCII character, markup and line breaks, and characters of one to four
+// UTF-8 bytes.
+QString AnyText(std::mt19937 &random, int length)
+{
+    static const QString pool = [] {
+        QString all;
+        for (char16_t c = 1; c < 0x80; ++c)
+            all += QChar(c);
+        return all + QStringLiteral("<>&\"'\r\n\t\u00e9\u00ff\u20ac\ufeff\U0001F600");
+    }();
+    QString text;
+    for (int i = 0; i < length; ++i) {
+        const QChar c = pool.at(qsizetype(random() % pool.size()));
+        text += c;
+        if (c.isHighSurrogate())
+            text += pool.at(pool.size() - 1);
+    }
+    return text;
+}
+
+} // namespace
+
+// Documents are written by the layer itself; the text must be libxml2's to the byte, or stored
+// documents and change texts would differ from before.
+TEST(xml_document_test, writesEveryDocumentAsLibxml2Would)
+{
+    QList<XmlDocument> docs;
+    for (const char *text : {
+             "<R/>",
+             "<?pi first?><!--top--><R a=\"1\" b='x&quot;y'><!--c--><?p?><?q data?><E/>"
+             "<T>a&lt;b&gt;c&amp;d&#13;e\"f'g\tz</T></R><!--after-->",
+             "<r xmlns=\"urn:d\" xmlns:p='urn:p'><p:a p:x=\"1\" y=\"2\"><q:b xmlns:q=\"urn:q\"/>"
+             "</p:a><c xml:lang=\"en\"/></r>",
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><R A=\"\u00e9\u20ac\U0001F600\">"
+             "\u00e9</R>",
+             "<R A=\"\u00e9 &#10;&#13;&#9;&lt;&gt;&amp;&quot;\">x</R>",
+         }) {
+        const auto doc = LoadXMLDocument(QString::fromUtf8(text));
+        ASSERT_TRUE(doc.has_value()) << text;
+        docs << *doc;
+    }
+    // Namespace names holding quotes, which the parser refuses as URIs.
+    for (const char *prefix : {"a", "b", "c"}) {
+        const QByteArray href = QByteArray("urn:") + (*prefix == 'a'   ? "\"a\""
+                                                      : *prefix == 'b' ? "'b'"
+                                                                       : "\"'c'\"");
+        ASSERT_NE(xmlNewNs(docs.last().documentElement().rawNode(),
+                           reinterpret_cast<const xmlChar *>(href.constData()),
+                           reinterpret_cast<const xmlChar *>(prefix)),
+                  nullptr);
+    }
+    EXPECT_TRUE(docs.last().xmlUtf8().contains(
+        "xmlns:a='urn:\"a\"' xmlns:b=\"urn:'b'\" xmlns:c=\"urn:&quot;'c'&quot;\""));
+    std::mt19937 random(7);
+    for (int d = 0; d < 20; ++d) {
+        auto doc = *NewXMLDocument(QStringLiteral("R"));
+        XmlNode parent = doc.documentElement();
+        for (int i = 0; i < 30; ++i) {
+            const XmlNode child = parent.appendElement(QStringLiteral("F%1").arg(random() % 8));
+            if (random() % 3 == 0)
+                child.setAttribute(QStringLiteral("A"), AnyText(random, int(random() % 12)));
+            if (random() % 4 == 0)
+                parent = child;
+            else
+                child.setText(AnyText(random, int(random() % 24)));
+        }
+        docs << doc;
+        docs << *doc.clone();
+        docs << *LoadXMLDocument(doc.xml());
+    }
+    for (const XmlDocument &doc : docs) {
+        const QByteArray text = doc.xmlUtf8();
+        EXPECT_EQ(text, LibxmlText(doc));
+        // Callers keep these texts for a whole run: no spare capacity.
+        EXPECT_EQ(text.capacity(), text.size());
+    }
+}
+
+// Node kinds the component's documents never hold are written by libxml2 itself.
+TEST(xml_document_test, leavesUnusualNodesToLibxml2)
+{
+    auto doc = *LoadXMLDocument(QStringLiteral("<R><A>x</A></R>"));
+    xmlNode *a = doc.documentElement().firstChildElement(QStringLiteral("A")).rawNode();
+    xmlAddChild(a, xmlNewCDataBlock(a->doc, reinterpret_cast<const xmlChar *>("]]>"), 3));
+    xmlAddChild(a, xmlNewReference(a->doc, reinterpret_cast<const xmlChar *>("&e;")));
+    EXPECT_EQ(doc.xmlUtf8(), LibxmlText(doc));
+    EXPECT_TRUE(doc.xml().contains(QStringLiteral("<A>x<![CDATA[]]]]><![CDATA[>]]>&e;</A>")))
+        << doc.xml().toStdString();
+}
+
+// Paths of plain names are answered by a walk of the tree instead of XPath; they must select
+// what XPath selects. A predicate that keeps everything makes XPath answer the same path.
+TEST(xml_document_test, plainPathsSelectWhatXPathSelects)
+{
+    const auto doc = LoadXMLDocument(QStringLiteral(
+        "<Records><Record id='1'><Name>a</Name><Record><Name>b</Name></Record></Record>"
+        "<x:Record xmlns:x='urn:x'><Name>ns</Name></x:Record><Record xmlns='urn:d'><Name>d"
+        "</Name></Record><!--c--><Other><Record><Name>c</Name><div>v</div></Record></Other>"
+        "<Records><Record><Name>e</Name></Record></Records><text>t</text></Records>"));
+    ASSERT_TRUE(doc.has_value());
+    const XmlNode root = doc->documentElement();
+    const XmlNode other = root.firstChildElement(QStringLiteral("Other"));
+    const XmlNode record = root.firstChildElement(QStringLiteral("Record"));
+    const XmlNode attribute = doc->selectSingleNode(QStringLiteral("//Record/@id"));
+    ASSERT_TRUE(attribute.isAttribute());
+    for (const XmlNode &context : {doc->node(), root, other, record, attribute}) {
+        for (const QString &path :
+             {QStringLiteral("Record"), QStringLiteral("Records/Record"),
+              QStringLiteral("Record/Name"), QStringLiteral("/Records/Record/Name"),
+              QStringLiteral("//Record"), QStringLiteral("//Record/Name"),
+              QStringLiteral("//Records/Record/Name"), QStringLiteral("//Record/Record/Name"),
+              QStringLiteral("/Records"), QStringLiteral("//Name"), QStringLiteral("//Missing"),
+              QStringLiteral("Record/div"), QStringLiteral("//text"),
+              QStringLiteral("Other/Record/Name")}) {
+            const QList<XmlNode> walked = context.selectNodes(path);
+            EXPECT_EQ(walked, context.selectNodes(path + QStringLiteral("[1 = 1]")))
+                << path.toStdString() << " from " << context.nodeName().toStdString();
+            EXPECT_EQ(context.selectSingleNode(path), walked.value(0));
+            EXPECT_EQ(context.selectText(path),
+                      walked.isEmpty() ? std::nullopt : std::optional<QString>(walked[0].text()));
+        }
+    }
+    EXPECT_EQ(doc->selectNodes(QStringLiteral("//Record/Name")).size(), 4);
+    // A subtree out of the tree selects from its own nodes, and "//" from the document.
+    const XmlNode inner = record.firstChildElement(QStringLiteral("Record"));
+    ASSERT_TRUE(record.removeChild(inner));
+    EXPECT_EQ(inner.selectNodes(QStringLiteral("Name")).size(), 1);
+    EXPECT_EQ(inner.selectNodes(QStringLiteral("//Record/Name")),
+              inner.selectNodes(QStringLiteral("//Record/Name[1 = 1]")));
 }
