@@ -355,7 +355,16 @@ constexpr std::array<bool, 256> AttributeSpecialHigh = ByteTable("<>&\r\n\t\"", 
 class DocumentWriter
 {
 public:
-    explicit DocumentWriter(const xmlDoc *doc) : m_doc(doc) {}
+    explicit DocumentWriter(const xmlDoc *doc) : m_doc(doc), m_bytes(Scratch()) {}
+    ~DocumentWriter()
+    {
+        // A rare large document does not keep its room for the thread's life.
+        constexpr qsizetype KeptRoom = 1024 * 1024;
+        if (m_bytes.size() > KeptRoom)
+            m_bytes = QByteArray();
+    }
+    DocumentWriter(const DocumentWriter &) = delete;
+    DocumentWriter &operator=(const DocumentWriter &) = delete;
 
     bool write(const char *start)
     {
@@ -369,13 +378,9 @@ public:
         }
         return true;
     }
-    // The text in a block of its own size: callers keep documents' texts for whole runs.
-    QByteArray take()
-    {
-        m_bytes.resize(m_size);
-        m_bytes.squeeze();
-        return std::move(m_bytes);
-    }
+    // The text in a block of its own size: callers keep documents' texts for whole runs, and
+    // a buffer shrunk in place would leave its spare room as a gap between them.
+    QByteArray take() const { return QByteArray(m_bytes.constData(), m_size); }
 
 private:
     char *room(size_t size)
@@ -619,7 +624,13 @@ private:
     }
 
     const xmlDoc *m_doc;
-    QByteArray m_bytes;
+    // The thread's buffer, grown to the largest document written and reused for the next.
+    static QByteArray &Scratch()
+    {
+        thread_local QByteArray bytes;
+        return bytes;
+    }
+    QByteArray &m_bytes;
     qsizetype m_size = 0;
 };
 
