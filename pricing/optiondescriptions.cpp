@@ -1,7 +1,6 @@
 #include "pricing/optiondescriptions.h"
 
 #include "common/stringlist.h"
-#include "xml/childpath.h"
 #include "xml/xmlaccess.h"
 
 namespace zeltpc5 {
@@ -32,7 +31,7 @@ std::optional<QList<OptionSetting>> readSettings(const HostServices &host, const
             if (!doc)
                 return std::nullopt;
             QList<OptionSetting> rows;
-            for (const XmlNode &row : SelectChildPath(*doc, {"Records", "Record"})) {
+            for (const XmlNode &row : doc->selectNodes(QStringLiteral("Records/Record"))) {
                 rows.append({GetXMLLong(QStringLiteral("Sequence"), row, 0),
                              GetXMLValue(QStringLiteral("Prefix"), row),
                              GetXMLValue(QStringLiteral("OptionName"), row),
@@ -47,8 +46,7 @@ QList<ItemOption> readOptions(const XmlNode &item)
     QList<ItemOption> options;
     if (!item)
         return options;
-    for (const XmlNode &option :
-         SelectChildPath(item.ownerDocument(), {"ItemData", "Options", "Option"})) {
+    for (const XmlNode &option : item.selectNodes(QStringLiteral("/ItemData/Options/Option"))) {
         options.append({GetXMLValue(QStringLiteral("Name"), option),
                         GetXMLValue(QStringLiteral("Value"), option),
                         GetXMLInteger(QStringLiteral("Visible"), option, 0),

@@ -3,7 +3,6 @@
 #include "common/conversions.h"
 #include "pricing/itemfields.h"
 #include "pricing/pricecostfields.h"
-#include "xml/childpath.h"
 #include "xml/xmlaccess.h"
 
 namespace zeltpc5 {
@@ -61,7 +60,7 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
 
 QList<XmlNode> OriginalItemOptions(const XmlNode &item)
 {
-    return SelectDescendantPath(item, {"ItemData", "Options", "Option"});
+    return item.selectNodes(QStringLiteral("//ItemData/Options/Option"));
 }
 
 void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,

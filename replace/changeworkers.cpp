@@ -8,7 +8,6 @@
 #include "pricing/resolution.h"
 #include "replace/changedescriptions.h"
 #include "replace/readback.h"
-#include "xml/childpath.h"
 #include "xml/texttemplate.h"
 #include "xml/xmlaccess.h"
 
@@ -100,7 +99,7 @@ bool openProduct(ChangeRun &run, int index, qint32 productID)
 
 void replayOptions(ProductEngine &engine, const XmlDocument &item, bool processableOnly)
 {
-    for (const XmlNode &option : SelectDescendantPath(item, {"ItemData", "Options", "Option"})) {
+    for (const XmlNode &option : item.selectNodes(QStringLiteral("//ItemData/Options/Option"))) {
         if (processableOnly && !IsProcessableOption(option))
             continue;
         engine.SetOptionValue(GetXMLValue(QStringLiteral("Name"), option),

@@ -2,7 +2,6 @@
 
 #include "pricing/itemfields.h"
 #include "pricing/optiondescriptions.h"
-#include "xml/childpath.h"
 #include "xml/texttemplate.h"
 #include "xml/xmlaccess.h"
 
@@ -25,7 +24,7 @@ void applyDefaults(const QString &sql, ProductEngine &engine, const HostServices
     const auto doc = host.SelectDocument(sql);
     if (!doc)
         return;
-    for (const XmlNode &row : SelectChildPath(*doc, {"Results", "Record"}))
+    for (const XmlNode &row : doc->selectNodes(QStringLiteral("Results/Record")))
         engine.SetOptionValue(host.GetFieldValue2(row, QStringLiteral("OptionName")),
                               host.GetFieldValue2(row, QStringLiteral("OptionValue")));
 }
