@@ -18,7 +18,11 @@ std::string Show(const Entries &entries)
 {
     std::string text;
     for (const CriteriaEntry &e : entries)
-        text += "[" + e.name.toStdString() + "]=[" + e.value.toStdString() + "] ";
+        text.append("[")
+            .append(e.name.toStdString())
+            .append("]=[")
+            .append(e.value.toStdString())
+            .append("] ");
     return text;
 }
 
@@ -174,8 +178,8 @@ TEST(CriteriaDocuments, everyCharacterReadsAlikeWherever)
         "<PriceCostData><Style>v</Style></PriceCostData>%1",
         "<?xml version=\"1.0\"?>%1<PriceCostData><Style>v</Style></PriceCostData>",
         "<PriceCostData><Style/%1></PriceCostData>",
-        "<ItemData><Options><Option><Name>N%1</Name><Value>%1</Value></Option></Options></"
-        "ItemData>",
+        ("<ItemData><Options><Option><Name>N%1</Name><Value>%1</Value></Option></Options></"
+         "ItemData>"),
     };
     std::vector<char16_t> units;
     for (char16_t u = 1; u < 0x180; ++u)

@@ -229,8 +229,8 @@ TEST_F(LuaSandboxTest, theStateIsReplacedAfterAFailureThatMayLeaveItUnsound)
 
     const char *const fatal[] = {
         "#string.rep('x', 1 << 30) > 0",
-        "(function() local t = {} for i = 1, 100 do t[i] = string.rep('x', 1000000) .. i end "
-        "return true end)()",
+        ("(function() local t = {} for i = 1, 100 do t[i] = string.rep('x', 1000000) .. i end "
+         "return true end)()"),
         "not pcall(string.rep, 'x', 1 << 30) and #string.rep('y', 20000000) > 0",
     };
     int started = sandbox.statesStarted();
