@@ -382,17 +382,12 @@ void AddOptionDiscountRates(const OptionDiscountColumn &rates, OptionDiscountTab
 const DiscountLevelRows &DiscountLevelCache::rows(const DiscountLevelKey &key, SqlSession &session,
                                                   const QLocale &locale)
 {
-    // Rates are read as numbers under the locale: rows read under another one are read again.
-    if (locale != m_locale) {
-        m_rows.clear();
-        m_locale = locale;
-    }
-    if (const auto it = m_rows.constFind(key); it != m_rows.constEnd())
-        return *it;
+    if (const DiscountLevelRows *kept = m_rows.find(key, locale))
+        return *kept;
     static const DiscountLevelRows NoRows;
     // Only rows actually read are kept: a failed read is tried again for the next line.
     auto rows = ReadLevelRows(key, session, locale);
-    return rows ? *m_rows.insert(key, std::move(*rows)) : NoRows;
+    return rows ? m_rows.keep(key, std::move(*rows)) : NoRows;
 }
 
 int PickHighestDiscountRow(const OptionDiscountTable &table)

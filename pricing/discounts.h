@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/hostservices.h"
+#include "pricing/localecache.h"
 #include "pricing/pricecostfields.h"
 #include "xml/xmldocument.h"
 
@@ -69,8 +70,7 @@ public:
                                   const QLocale &locale);
 
 private:
-    QLocale m_locale;
-    QHash<DiscountLevelKey, DiscountLevelRows> m_rows;
+    LocaleCache<DiscountLevelKey, DiscountLevelRows> m_rows;
 };
 
 // Finds the cost, price and customer discount groups of the line and loads the three levels

@@ -53,14 +53,10 @@ QString RateText(float rate, const QLocale &locale)
 
 QString SingleTexts::text(float value, const QLocale &locale)
 {
-    if (locale != m_locale) {
-        m_texts.clear();
-        m_locale = locale;
-    }
     const quint32 bits = std::bit_cast<quint32>(value);
-    if (const auto it = m_texts.constFind(bits); it != m_texts.constEnd())
-        return *it;
-    return *m_texts.insert(bits, SingleToText(value, locale));
+    if (const QString *kept = m_texts.find(bits, locale))
+        return *kept;
+    return m_texts.keep(bits, SingleToText(value, locale));
 }
 
 void SingleTexts::write(const QString &name, float value, const XmlNode &parent,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/currency.h"
+#include "pricing/localecache.h"
 #include "xml/xmldocument.h"
 
 #include <QHash>
@@ -44,8 +45,7 @@ public:
     void write(const QString &name, float value, const XmlNode &parent, const QLocale &locale);
 
 private:
-    QLocale m_locale;
-    QHash<quint32, QString> m_texts; // by the value's bits
+    LocaleCache<quint32, QString> m_texts; // by the value's bits
 };
 
 // A product of an amount and a rate as the calculation keeps it: computed in floating point,

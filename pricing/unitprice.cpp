@@ -247,17 +247,12 @@ void FinishUnitPrice(ProductEngine &engine, const XmlNode &priceCost, const Host
 RoundingRule RoundingRules::rule(qint32 customerType, const HostServices &host,
                                  const QLocale &locale)
 {
-    // The columns are read as numbers under the locale: rules read under another are read again.
-    if (locale != m_locale) {
-        m_rules.clear();
-        m_locale = locale;
-    }
-    if (const auto it = m_rules.constFind(customerType); it != m_rules.constEnd())
-        return *it;
+    if (const RoundingRule *kept = m_rules.find(customerType, locale))
+        return *kept;
     // Only rules the host answered are kept; a failed read is tried again for the next line.
     RoundingRule read = ReadRoundingRule(customerType, host, locale);
     if (!read.records.isEmpty())
-        m_rules.insert(customerType, read);
+        m_rules.keep(customerType, read);
     return read;
 }
 

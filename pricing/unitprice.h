@@ -6,6 +6,7 @@
 #include "common/currency.h"
 #include "engine/hostservices.h"
 #include "engine/productengine.h"
+#include "pricing/localecache.h"
 #include "xml/xmldocument.h"
 
 #include <QHash>
@@ -41,8 +42,7 @@ public:
     RoundingRule rule(qint32 customerType, const HostServices &host, const QLocale &locale);
 
 private:
-    QLocale m_locale;
-    QHash<qint32, RoundingRule> m_rules;
+    LocaleCache<qint32, RoundingRule> m_rules;
 };
 
 // From `PriceAdjustmentsTotal` to `UnitPrice` and the `PriceLines`, on the `PriceCostData`
