@@ -92,9 +92,13 @@ void DescribeLineChanges(LineStore &lines, int index, ProductEngine &engine,
                                 {EscapeMarkup(line->OriginalStyle), EscapeMarkup(line->NewStyle)}));
 
     if (originalOptions && changed) {
+        // Selected once: every original option is looked up among them.
+        const QList<XmlNode> changedOptions =
+            changed.selectNodes(QStringLiteral("//ItemData/Options/Option"));
         for (const XmlNode &option : *originalOptions) {
             const QString name = GetXMLValue(QStringLiteral("Name"), option);
-            const XmlNode now = SelectOptionByName(changed, name, OptionNameMatch::CaseSensitive);
+            const XmlNode now =
+                SelectOptionByName(changedOptions, name, OptionNameMatch::CaseSensitive);
             if (!now) {
                 append(host.BuildString(OptionRemoved, {EscapeMarkup(name)}));
                 lines.IncrementOptionRemoveCount(index);

@@ -199,10 +199,7 @@ void SetXMLValue(const QString &name, const QString &value, const XmlNode &paren
 {
     if (parent.isNull())
         return;
-    XmlNode child = FindChildNode(parent, name);
-    if (child.isNull())
-        child = parent.appendElement(name);
-    child.setText(EncodeLineBreaks(value));
+    parent.firstChildElementOrAppend(name).setText(EncodeLineBreaks(value));
 }
 
 void SetXMLLong(const QString &name, qint32 value, const XmlNode &parent, const QLocale &locale)
@@ -386,41 +383,57 @@ bool IsAscii(const char *text)
     return true;
 }
 
+// The name an option is looked up by, and the comparison of an option's Name with it: the
+// first such Name child's text, or empty without one.
+class WantedOptionName
+{
+public:
+    WantedOptionName(const QString &optionName, OptionNameMatch match)
+        : m_name(optionName), m_wanted(optionName.toUtf8()),
+          m_ignoreCase(match == OptionNameMatch::IgnoreCase),
+          // A name holding NUL never equals a document text; it takes the slow path to say so.
+          m_ascii(!m_wanted.contains('\0') && IsAscii(m_wanted.constData()))
+    {}
+
+    bool matches(const XmlNode &context, const xmlNode *option) const
+    {
+        const xmlNode *name = option->children;
+        while (name != nullptr && !IsPlainElement(name, "Name"))
+            name = name->next;
+        const xmlNode *text = name ? name->children : nullptr;
+        if (name == nullptr || text == nullptr)
+            return m_wanted.isEmpty();
+        if (text->next == nullptr && text->type == XML_TEXT_NODE && m_ascii &&
+            IsAscii(reinterpret_cast<const char *>(text->content))) {
+            // ASCII both sides: the comparison rule reduces to a byte comparison.
+            const auto *content = reinterpret_cast<const char *>(text->content);
+            return (m_ignoreCase ? xmlStrcasecmp(text->content, Xml(m_wanted))
+                                 : std::strcmp(content, m_wanted.constData())) == 0;
+        }
+        return MsStringCompare(context.handleFor(const_cast<xmlNode *>(name)).text(), m_name,
+                               QString(),
+                               m_ignoreCase ? QStringLiteral("i") : QStringLiteral("u")) == 0;
+    }
+
+private:
+    const QString &m_name;
+    QByteArray m_wanted;
+    bool m_ignoreCase;
+    bool m_ascii;
+};
+
 } // namespace
 
 XmlNode SelectOptionByName(const XmlNode &context, const QString &optionName, OptionNameMatch match)
 {
-    const bool ignoreCase = match == OptionNameMatch::IgnoreCase;
-    const QString options = ignoreCase ? QStringLiteral("i") : QStringLiteral("u");
-    const QByteArray wanted = optionName.toUtf8();
-    // A name holding NUL never equals a document text; it takes the slow path to say so.
-    const bool wantedAscii = !wanted.contains('\0') && IsAscii(wanted.constData());
+    const WantedOptionName wanted(optionName, match);
     // "//" starts at the root of the context's tree; bare names select elements without a
-    // namespace; Name is the text of the first such Name child, or empty without one.
+    // namespace.
     const XmlNode top = context.treeRoot();
     for (xmlNode *node = top.rawNode(); node != nullptr;) {
         if (IsPlainElement(node, "Option") && IsPlainElement(node->parent, "Options") &&
-            IsPlainElement(node->parent->parent, "ItemData")) {
-            xmlNode *name = node->children;
-            while (name != nullptr && !IsPlainElement(name, "Name"))
-                name = name->next;
-            const xmlNode *text = name ? name->children : nullptr;
-            bool equal;
-            if (name == nullptr || text == nullptr) {
-                equal = wanted.isEmpty();
-            } else if (text->next == nullptr && text->type == XML_TEXT_NODE && wantedAscii &&
-                       IsAscii(reinterpret_cast<const char *>(text->content))) {
-                // ASCII both sides: the comparison rule reduces to a byte comparison.
-                const auto *content = reinterpret_cast<const char *>(text->content);
-                equal = (ignoreCase ? xmlStrcasecmp(text->content, Xml(wanted))
-                                    : std::strcmp(content, wanted.constData())) == 0;
-            } else {
-                equal = MsStringCompare(context.handleFor(name).text(), optionName, QString(),
-                                        options) == 0;
-            }
-            if (equal)
-                return context.handleFor(node);
-        }
+            IsPlainElement(node->parent->parent, "ItemData") && wanted.matches(context, node))
+            return context.handleFor(node);
         // Pre-order walk over elements, without recursion.
         if (node->children != nullptr &&
             (node->type == XML_ELEMENT_NODE || node == top.rawNode())) {
@@ -430,6 +443,17 @@ XmlNode SelectOptionByName(const XmlNode &context, const QString &optionName, Op
         while (node != top.rawNode() && node->next == nullptr)
             node = node->parent;
         node = node == top.rawNode() ? nullptr : node->next;
+    }
+    return {};
+}
+
+XmlNode SelectOptionByName(const QList<XmlNode> &options, const QString &optionName,
+                           OptionNameMatch match)
+{
+    const WantedOptionName wanted(optionName, match);
+    for (const XmlNode &option : options) {
+        if (option.rawNode() != nullptr && wanted.matches(option, option.rawNode()))
+            return option;
     }
     return {};
 }

@@ -109,5 +109,9 @@ QString OptionSelectionXPath(const QString &optionName, OptionNameMatch match);
 // the tree instead of compiling and running the expression (a tenth of the time).
 XmlNode SelectOptionByName(const XmlNode &context, const QString &optionName,
                            OptionNameMatch match);
+// The same among options already selected with "//ItemData/Options/Option" (in the
+// document's order), for a caller that looks up many names in one document.
+XmlNode SelectOptionByName(const QList<XmlNode> &options, const QString &optionName,
+                           OptionNameMatch match);
 
 } // namespace zeltpc5

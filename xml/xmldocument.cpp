@@ -1158,24 +1158,43 @@ bool XmlNode::hasNamespace() const
     return m_node != nullptr && m_node->ns != nullptr;
 }
 
+namespace {
+
+// appendElement, the name read.
+xmlNode *AppendElement(detail::XmlDocumentData &doc, xmlNode *parent, const Utf8Buffer &name)
+{
+    if (!IsPlainName(name))
+        return nullptr;
+    if (parent->type == XML_DOCUMENT_NODE && xmlDocGetRootElement(doc.doc) != nullptr)
+        return nullptr;
+    xmlNode *element = xmlNewDocNode(doc.doc, nullptr, name.xml(), nullptr);
+    if (element == nullptr)
+        return nullptr;
+    if (xmlAddChild(parent, element) == nullptr) {
+        xmlFreeNode(element);
+        return nullptr;
+    }
+    doc.childAppended(parent, element);
+    return element;
+}
+
+} // namespace
+
 XmlNode XmlNode::appendElement(const QString &name) const
 {
     if (!CanHoldElements(m_node))
         return {};
+    return XmlNode(m_doc, AppendElement(*m_doc, m_node, Utf8Buffer(name, Utf8Buffer::Name)));
+}
+
+XmlNode XmlNode::firstChildElementOrAppend(const QString &name) const
+{
+    if (!CanHoldElements(m_node) || name.isEmpty())
+        return {};
     const Utf8Buffer utf8(name, Utf8Buffer::Name);
-    if (!IsPlainName(utf8))
-        return {};
-    if (m_node->type == XML_DOCUMENT_NODE && xmlDocGetRootElement(m_doc->doc) != nullptr)
-        return {};
-    xmlNode *element = xmlNewDocNode(m_doc->doc, nullptr, utf8.xml(), nullptr);
-    if (element == nullptr)
-        return {};
-    if (xmlAddChild(m_node, element) == nullptr) {
-        xmlFreeNode(element);
-        return {};
-    }
-    m_doc->childAppended(m_node, element);
-    return XmlNode(m_doc, element);
+    if (xmlNode *child = m_doc->findChild(m_node, utf8))
+        return XmlNode(m_doc, child);
+    return XmlNode(m_doc, AppendElement(*m_doc, m_node, utf8));
 }
 
 XmlNode XmlNode::appendCopy(const XmlNode &source) const

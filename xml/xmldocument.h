@@ -73,6 +73,9 @@ public:
     // name, when this node cannot have element children, or when it would give the document
     // a second root element.
     XmlNode appendElement(const QString &name) const;
+    // firstChildElement(name), or appendElement(name) when there is no such child; the name
+    // is read once for both.
+    XmlNode firstChildElementOrAppend(const QString &name) const;
     // A deep copy of a node of any document appended as the last child (null on failure).
     XmlNode appendCopy(const XmlNode &source) const;
     // Takes an element child out of the tree; handles to it stay valid.

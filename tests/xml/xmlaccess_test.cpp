@@ -258,6 +258,8 @@ TEST(xml_access_test, xpathLiteralSelectsExactlyTheNodeHoldingTheText)
              {OptionNameMatch::CaseSensitive, OptionNameMatch::IgnoreCase}) {
             const XmlNode byName = doc.selectSingleNode(OptionSelectionXPath(text, match));
             EXPECT_EQ(byName, SelectOptionByName(options, text, match)) << text.toStdString();
+            EXPECT_EQ(byName, SelectOptionByName(options.childElements(), text, match))
+                << text.toStdString();
             if (match == OptionNameMatch::CaseSensitive) {
                 EXPECT_EQ(target, byName) << text.toStdString();
             }
@@ -277,6 +279,7 @@ TEST(xml_access_test, optionWalkSelectsWhatTheExpressionSelectsOnOddShapes)
         "<Option/><Option><Name>a<b>x</b></Name></Option></Options>"
         "<Other><Option><Name>a</Name></Option></Other></ItemData></Quote>"));
     const XmlNode deep = doc.selectSingleNode(QStringLiteral("//Extra"));
+    const QList<XmlNode> selected = doc.selectNodes(QStringLiteral("//ItemData/Options/Option"));
     for (const QString &name :
          {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c"),
           QStringLiteral("nested"), QString(), QStringLiteral("ax"), QStringLiteral("none")}) {
@@ -285,6 +288,7 @@ TEST(xml_access_test, optionWalkSelectsWhatTheExpressionSelectsOnOddShapes)
             const XmlNode expected = doc.selectSingleNode(OptionSelectionXPath(name, match));
             EXPECT_EQ(expected, SelectOptionByName(doc, name, match)) << name.toStdString();
             EXPECT_EQ(expected, SelectOptionByName(deep, name, match)) << name.toStdString();
+            EXPECT_EQ(expected, SelectOptionByName(selected, name, match)) << name.toStdString();
         }
     }
     // Only Options/Option under ItemData count, namespaced names are skipped, the first Name

@@ -423,6 +423,34 @@ TEST(xml_document_test, findsChildrenByNameThroughEveryChange)
     EXPECT_EQ(text_of("F0"), QStringLiteral("again"));
 }
 
+TEST(xml_document_test, firstChildOrAppendFindsTheFirstOrAppendsOne)
+{
+    auto doc =
+        XmlDocument::parse(QStringLiteral("<R xmlns:p='urn:p'><A>1</A><A>2</A><p:B>ns</p:B></R>"));
+    ASSERT_TRUE(doc);
+    const XmlNode root = doc->documentElement();
+    EXPECT_EQ(root.firstChildElementOrAppend(QStringLiteral("A")).text(), QStringLiteral("1"));
+    EXPECT_EQ(root.firstChildElementOrAppend(QStringLiteral("p:B")).text(), QStringLiteral("ns"));
+    // Missing: appended once, then found.
+    const XmlNode c = root.firstChildElementOrAppend(QStringLiteral("C"));
+    ASSERT_FALSE(c.isNull());
+    EXPECT_EQ(c, root.firstChildElementOrAppend(QStringLiteral("C")));
+    EXPECT_EQ(root.childElements().size(), 4);
+    // What appendElement refuses is refused, and nothing is added.
+    for (const QString &name : {QString(), QStringLiteral("1x"), QStringLiteral("q:D"),
+                                QStringLiteral("a b"), QStringLiteral("N\u0000")}) {
+        EXPECT_TRUE(root.firstChildElementOrAppend(name).isNull()) << name.toStdString();
+    }
+    EXPECT_EQ(root.childElements().size(), 4);
+    // The document has its root: no second one.
+    EXPECT_EQ(doc->node().firstChildElementOrAppend(QStringLiteral("R")), root);
+    EXPECT_TRUE(doc->node().firstChildElementOrAppend(QStringLiteral("S")).isNull());
+    EXPECT_EQ(doc->xml(),
+              XmlDocument::parse(QStringLiteral("<R xmlns:p='urn:p'><A>1</A><A>2</A><p:B>ns</p:B>"
+                                                "<C/></R>"))
+                  ->xml());
+}
+
 TEST(xml_document_test, aCloneSharesNothingAndSerialisesAsTheOriginal)
 {
     const auto doc = XmlDocument::parse(
