@@ -70,7 +70,17 @@ qint32 ProductEngine::GetOptionCount()
 
 Variant ProductEngine::GetOptionDataEx(qint32 index, const QString &fieldName)
 {
-    return CallQuietly(m_engine, u"GetOptionDataEx", {MakeInt32(index), fieldName});
+    if (!m_engine)
+        return Variant();
+    if (!m_optionDataExId)
+        m_optionDataExId = m_engine->GetIDOfName(u"GetOptionDataEx");
+    if (!*m_optionDataExId)
+        return Variant();
+    VariantList args{MakeInt32(index), fieldName};
+    Variant result;
+    if (!CallById(m_engine, **m_optionDataExId, CallType::Method, args, &result))
+        return Variant();
+    return result;
 }
 
 qint32 ProductEngine::ErrorCount()

@@ -56,6 +56,10 @@ public:
 private:
     std::optional<Currency> amount(QStringView member, VariantList args = {});
     DispatchPtr m_engine;
+    // GetOptionDataEx is asked for every field of every option of a line: its identifier is
+    // looked up once (an object's identifiers stay as they are while it lives). Unset until
+    // looked up; an empty identifier when the engine has no such member.
+    std::optional<std::optional<DispId>> m_optionDataExId;
 };
 
 } // namespace zeltpc5

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -58,16 +59,17 @@ public:
     std::optional<DispId> GetIDOfName(QStringView name) const override
     {
         const auto id = m_inner->GetIDOfName(name);
-        m_lookedUp = id ? std::optional(std::pair(*id, name.toString())) : std::nullopt;
+        if (id)
+            m_lookedUp.insert(*id, name.toString());
         return id;
     }
 
     Status Invoke(DispId id, InvokeKind kind, VariantList &args, Variant &result) override
     {
-        // A call by name looks the member up first; a call without the look-up is by identifier.
-        const bool byName = m_lookedUp && m_lookedUp->first == id;
-        const QString member = byName ? m_lookedUp->second : QStringLiteral("#%1").arg(id);
-        m_lookedUp.reset();
+        // A call by name looks the member up first, perhaps only before its first call; a
+        // call of an identifier never looked up is by identifier.
+        const bool byName = m_lookedUp.contains(id);
+        const QString member = byName ? m_lookedUp.value(id) : QStringLiteral("#%1").arg(id);
         if (m_log->depth == 0) {
             QString how = QStringLiteral("call");
             int argc = int(args.size());
@@ -106,7 +108,7 @@ private:
     DispatchPtr m_inner;
     QString m_name;
     std::shared_ptr<Log> m_log;
-    mutable std::optional<std::pair<DispId, QString>> m_lookedUp;
+    mutable QHash<DispId, QString> m_lookedUp;
 };
 
 // The classes the component creates, wrapped for as long as the recording lives.
