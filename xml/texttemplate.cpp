@@ -9,6 +9,9 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <array>
+#include <utility>
+
 namespace zeltpc5 {
 
 std::optional<QString> TemplateValueText(const QVariant &value, const QLocale &locale)
@@ -64,8 +67,29 @@ std::optional<QString> TemplateValueText(const QVariant &value, const QLocale &l
     return std::nullopt;
 }
 
-QString FormatTemplate(const QString &templateText, const QVariantList &values,
-                       const QLocale &locale)
+namespace {
+
+// The placeholder "{n}" (n written without leading zeros, 0 to MaxTemplatePlaceholder) that
+// starts at text[i], as its index, and its length; nothing when none starts there.
+std::optional<std::pair<int, qsizetype>> PlaceholderAt(QStringView text, qsizetype i)
+{
+    if (text[i] != u'{' || i + 2 >= text.size())
+        return std::nullopt;
+    qsizetype j = i + 1;
+    int index = 0;
+    while (j < text.size() && j - i <= 3 && text[j] >= u'0' && text[j] <= u'9') {
+        index = index * 10 + (text[j].unicode() - u'0');
+        ++j;
+    }
+    const qsizetype digits = j - i - 1;
+    if (digits == 0 || j >= text.size() || text[j] != u'}' || (digits > 1 && text[i + 1] == u'0') ||
+        index > MaxTemplatePlaceholder)
+        return std::nullopt;
+    return std::pair(index, j + 1 - i);
+}
+
+// The rounds, one per placeholder in ascending order over the text filled so far.
+QString FillInRounds(const QString &templateText, const QVariantList &values, const QLocale &locale)
 {
     // Built once: templates are filled for every line of a run.
     static const QStringList placeholders = [] {
@@ -84,6 +108,53 @@ QString FormatTemplate(const QString &templateText, const QVariantList &values,
             text.replace(placeholder, *value);
     }
     return text;
+}
+
+} // namespace
+
+QString FormatTemplate(const QString &templateText, const QVariantList &values,
+                       const QLocale &locale)
+{
+    // One pass over the template fills it as the rounds do when every brace of the template
+    // belongs to a placeholder and no value holds a brace: then no round can meet a
+    // placeholder an earlier one made. Otherwise the rounds run.
+    const auto hasBrace = [](QStringView text) {
+        return text.contains(u'{') || text.contains(u'}');
+    };
+    std::array<std::optional<std::optional<QString>>, MaxTemplatePlaceholder + 1> texts;
+    QString result;
+    result.reserve(templateText.size() + 32);
+    const QStringView text(templateText);
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'{' && c != u'}')
+            continue;
+        const auto placeholder = PlaceholderAt(text, i);
+        if (!placeholder)
+            return FillInRounds(templateText, values, locale);
+        const auto [index, length] = *placeholder;
+        if (index >= values.size()) {
+            i += length - 1;
+            continue;
+        }
+        std::optional<std::optional<QString>> &value = texts[std::size_t(index)];
+        if (!value) {
+            value = TemplateValueText(values.at(index), locale);
+            if (*value && hasBrace(**value))
+                return FillInRounds(templateText, values, locale);
+        }
+        if (*value) {
+            result += text.mid(copied, i - copied);
+            result += **value;
+            copied = i + length;
+        }
+        i += length - 1;
+    }
+    if (copied == 0)
+        return templateText;
+    result += text.mid(copied);
+    return result;
 }
 
 } // namespace zeltpc5

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace zeltpc5;
 
 TEST(xml_format_template_test, fillsEveryOccurrenceOfEachPlaceholderWithAValue)
@@ -40,6 +42,47 @@ TEST(xml_format_template_test, valuesHoldingPlaceholdersAreFilledOnlyByLaterRoun
     EXPECT_EQ(
         QStringLiteral("{0}-a"),
         FormatTemplate(QStringLiteral("{1}-{0}"), {QStringLiteral("a"), QStringLiteral("{0}")}));
+}
+
+TEST(xml_format_template_test, givesWhatAscendingRoundsGiveOnAnyTemplate)
+{
+    // The rule as documented: one round per placeholder, in ascending order, over the text
+    // filled so far.
+    const auto rounds = [](QString text, const QVariantList &values) {
+        for (int i = 0; i < values.size() && i <= MaxTemplatePlaceholder; ++i) {
+            if (const auto value = TemplateValueText(values.at(i)))
+                text.replace(QStringLiteral("{%1}").arg(i), *value);
+        }
+        return text;
+    };
+    // Pieces that make placeholders, near-placeholders and stray braces, and values that
+    // hold braces, digits and placeholders.
+    const QStringList pieces{
+        QStringLiteral("{"),     QStringLiteral("}"),    QStringLiteral("0"),
+        QStringLiteral("1"),     QStringLiteral("2"),    QStringLiteral("{0}"),
+        QStringLiteral("{1}"),   QStringLiteral("{2}"),  QStringLiteral("{16}"),
+        QStringLiteral("{17}"),  QStringLiteral("{01}"), QStringLiteral("x"),
+        QStringLiteral("\u00e9")};
+    const QVariantList choices{QStringLiteral("a"),
+                               QStringLiteral("1"),
+                               QStringLiteral("{"),
+                               QStringLiteral("}"),
+                               QStringLiteral("{2}"),
+                               QString(),
+                               QVariant(),
+                               QVariant::fromValue(NullValue{}),
+                               12};
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 3000; ++round) {
+        QString templateText;
+        for (int i = int(random() % 8); i > 0; --i)
+            templateText += pieces.at(qsizetype(random() % pieces.size()));
+        QVariantList values;
+        for (int i = int(random() % 4); i > 0; --i)
+            values.append(choices.at(qsizetype(random() % choices.size())));
+        ASSERT_EQ(rounds(templateText, values), FormatTemplate(templateText, values))
+            << templateText.toStdString();
+    }
 }
 
 TEST(xml_format_template_test, convertsValuesByTheStandardConversion)
