@@ -202,9 +202,18 @@ double LeadingNumber(const QString &text)
 
 QString LatinDigits(QString text)
 {
-    for (QChar &c : text) {
-        if (c.unicode() > u'9' && c.category() == QChar::Number_DecimalDigit)
-            c = QChar(u'0' + c.digitValue());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() <= u'9')
+            continue;
+        if (c.category() == QChar::Number_DecimalDigit) {
+            text[i] = QChar(u'0' + c.digitValue());
+        } else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            // Some scripts' digits lie past the first plane (Chakma's, for one).
+            const char32_t code = QChar::surrogateToUcs4(c, text.at(i + 1));
+            if (QChar::category(code) == QChar::Number_DecimalDigit)
+                text.replace(i, 2, QChar(u'0' + QChar::digitValue(code)));
+        }
     }
     return text;
 }
@@ -215,6 +224,9 @@ QString NumberToText(double value, const QLocale &locale)
     // sign, with Latin digits and no grouping, they read the same in every locale.
     if (value >= 0 && value < 1e15 && value == std::trunc(value) && !std::signbit(value))
         return QString::number(qint64(value));
+    // Negative ones (the -1 of a true flag) differ only by the locale's sign.
+    if (value < 0 && value > -1e15 && value == std::trunc(value))
+        return locale.negativeSign() + QString::number(qint64(-value));
     QLocale plain = locale;
     plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     // Fixed notation over the range printf's %g keeps fixed and a double's 15 sure digits span;

@@ -83,6 +83,29 @@ TEST(ConversionsTest, NumberToTextIsShortestWithoutGroupingOrExponent)
     EXPECT_EQ(NumberToText(1e15, us), "1E+15"); // past the whole numbers written plainly
 }
 
+TEST(ConversionsTest, NegativeWholeNumbersAreWrittenAsEveryLocaleWritesThem)
+{
+    // The locale's own writing of the number, Latin digits and no grouping.
+    const auto written = [](double value, QLocale locale) {
+        locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+        return LatinDigits(locale.toString(value, 'f', QLocale::FloatingPointShortest));
+    };
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    ASSERT_GT(locales.size(), 100);
+    for (const QLocale &locale : locales) {
+        for (const double value : {-1.0, -12.0, -1234567.0, -999999999999999.0}) {
+            ASSERT_EQ(NumberToText(value, locale), written(value, locale))
+                << locale.name().toStdString() << ' ' << value;
+        }
+    }
+    // Digits past the first plane are Latin too (Chakma's, Adlam's).
+    EXPECT_EQ(LatinDigits(QString::fromUcs4(U"\U00011137\U0001113D.\U0001E952")), "17.2");
+    EXPECT_EQ(NumberToText(-2.5, QLocale(QStringLiteral("ccp_BD"))).right(3), "2.5");
+    EXPECT_EQ(NumberToText(-1e15, us), "-1E+15");
+    EXPECT_EQ(NumberToText(-1.5, us), "-1.5");
+}
+
 TEST(ConversionsTest, FormatMaskRoundsHalvesAwayOnTheDecimalValue)
 {
     // Each of these lies just below the half in binary.
