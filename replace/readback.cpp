@@ -108,7 +108,7 @@ bool ReadBackItem(XmlDocument &item, ProductEngine &engine, const HostServices &
         if (!option)
             option = GetOptionElement(name, QStringLiteral("Option"), options, true, true);
         SetXMLLong(QStringLiteral("Sequence"), longField(QStringLiteral("Sequence")), option);
-        SetXMLValue(QStringLiteral("Name"), textField(QStringLiteral("Name")), option);
+        SetXMLValue(QStringLiteral("Name"), name, option);
         SetXMLValue(QStringLiteral("Value"), textField(QStringLiteral("FormattedValue")), option);
         SetXMLValue(QStringLiteral("GroupName"), textField(QStringLiteral("GroupName")), option);
         SetXMLLong(QStringLiteral("Type"), longField(QStringLiteral("Type")), option);
