@@ -105,22 +105,6 @@ bool PriceCostSteps::flag(const QString &field) const
     return GetXMLInteger(field, m_element, 0, m_locale) != 0;
 }
 
-namespace {
-
-// SetXMLValue, giving the element written (null when none could be).
-XmlNode WriteField(const XmlNode &parent, const QString &field, const QString &text)
-{
-    if (parent.isNull())
-        return {};
-    XmlNode child = FindChildNode(parent, field);
-    if (child.isNull())
-        child = AppendChildElement(field, parent);
-    child.setText(EncodeLineBreaks(text));
-    return child;
-}
-
-} // namespace
-
 XmlNode PriceCostSteps::writeAmount(const QString &field, Currency value) const
 {
     // SetXMLCurrency's text.
@@ -130,7 +114,7 @@ XmlNode PriceCostSteps::writeAmount(const QString &field, Currency value) const
     const QString &text = known != m_writtenTexts.cend()
                               ? known->second
                               : m_writtenTexts.emplace_back(value, value.toString(m_locale)).second;
-    return WriteField(m_element, field, text);
+    return SetXMLValue(field, text, m_element);
 }
 
 bool PriceCostSteps::write(const QString &field, std::optional<Currency> value) const

@@ -195,11 +195,13 @@ QDateTime GetXMLDate(const QString &path, const XmlNode &node, const QDateTime &
     return ParseXMLDate(GetXMLValue(path, node, QString()), defaultValue);
 }
 
-void SetXMLValue(const QString &name, const QString &value, const XmlNode &parent)
+XmlNode SetXMLValue(const QString &name, const QString &value, const XmlNode &parent)
 {
     if (parent.isNull())
-        return;
-    parent.firstChildElementOrAppend(name).setText(EncodeLineBreaks(value));
+        return {};
+    const XmlNode child = parent.firstChildElementOrAppend(name);
+    child.setText(EncodeLineBreaks(value));
+    return child;
 }
 
 void SetXMLLong(const QString &name, qint32 value, const XmlNode &parent, const QLocale &locale)

@@ -65,7 +65,8 @@ QDateTime GetXMLDate(const QString &path, const XmlNode &node,
 
 // The first child of that name gets the text (line breaks encoded); without one, a new child
 // is appended. Nothing happens when the parent is null or the name is not a valid name.
-void SetXMLValue(const QString &name, const QString &value, const XmlNode &parent);
+// Gives the element written (null when none was).
+XmlNode SetXMLValue(const QString &name, const QString &value, const XmlNode &parent);
 void SetXMLLong(const QString &name, qint32 value, const XmlNode &parent,
                 const QLocale &locale = QLocale());
 void SetXMLInteger(const QString &name, qint16 value, const XmlNode &parent,
