@@ -429,23 +429,40 @@ private:
             run = c + 1;
         }
     }
+    // The reference libxml2 writes for a character its tables mark; false for any other.
+    bool appendReference(xmlChar c)
+    {
+        switch (c) {
+        case '<':
+            append("&lt;", 4);
+            return true;
+        case '>':
+            append("&gt;", 4);
+            return true;
+        case '&':
+            append("&amp;", 5);
+            return true;
+        case '\r':
+            append("&#13;", 5);
+            return true;
+        case '\n':
+            append("&#10;", 5);
+            return true;
+        case '\t':
+            append("&#9;", 4);
+            return true;
+        case '"':
+            append("&quot;", 6);
+            return true;
+        default:
+            return false;
+        }
+    }
     void appendText(const xmlChar *text)
     {
+        // Text marks only <, >, & and carriage return.
         appendEscaped(text, TextSpecial, [this](const xmlChar *c) {
-            switch (*c) {
-            case '<':
-                append("&lt;", 4);
-                break;
-            case '>':
-                append("&gt;", 4);
-                break;
-            case '&':
-                append("&amp;", 5);
-                break;
-            default: // '\r'
-                append("&#13;", 5);
-                break;
-            }
+            appendReference(*c);
             return c;
         });
     }
@@ -461,31 +478,8 @@ private:
         const auto &special = owner == nullptr || owner->encoding == nullptr ? AttributeSpecialHigh
                                                                              : AttributeSpecial;
         appendEscaped(text, special, [this](const xmlChar *c) {
-            switch (*c) {
-            case '\n':
-                append("&#10;", 5);
+            if (appendReference(*c))
                 return c;
-            case '\r':
-                append("&#13;", 5);
-                return c;
-            case '\t':
-                append("&#9;", 4);
-                return c;
-            case '"':
-                append("&quot;", 6);
-                return c;
-            case '<':
-                append("&lt;", 4);
-                return c;
-            case '>':
-                append("&gt;", 4);
-                return c;
-            case '&':
-                append("&amp;", 5);
-                return c;
-            default:
-                break;
-            }
             // A byte of a multi-byte character, written as a character reference.
             if (c[1] == 0) { // libxml2 leaves a last byte as it is
                 append(reinterpret_cast<const char *>(c), 1);
@@ -811,10 +805,6 @@ void StringCompareFunction(xmlXPathParserContextPtr ctxt, int nargs)
                          MsStringCompare(arguments[0], arguments[1], arguments[2], arguments[3]));
 }
 
-} // namespace
-
-namespace {
-
 xmlXPathContextPtr NewContext()
 {
     xmlXPathContextPtr xpath = xmlXPathNewContext(nullptr);
@@ -836,10 +826,6 @@ xmlXPathContextPtr SharedContext()
         NewContext(), xmlXPathFreeContext);
     return context.get();
 }
-
-} // namespace
-
-namespace {
 
 // A location path of plain names, from the context node, from the root ("/") or from
 // anywhere in the document ("//"): "Records/Record", "//ItemData/Options/Option". Such paths
@@ -1327,6 +1313,22 @@ QString XmlNode::xml() const
     return text;
 }
 
+namespace {
+
+// A document's text as UTF-8 for the parser. Lone surrogates have no UTF-8 form, and
+// converting would silently change the text: nothing then. One pass both converts and finds
+// them.
+std::optional<QByteArray> DocumentUtf8(const QString &text)
+{
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    QByteArray utf8 = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    return utf8;
+}
+
+} // namespace
+
 // ---- XmlDocument
 
 std::optional<XmlDocument> XmlDocument::create(const QString &rootName)
@@ -1350,13 +1352,10 @@ std::optional<XmlDocument> XmlDocument::parse(const QString &text, const XmlPars
 {
     if (text.isEmpty() || text.size() > limits.maxBytes)
         return std::nullopt;
-    // Lone surrogates have no UTF-8 form; converting would silently change the text. One
-    // pass both converts and finds them.
-    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
-    const QByteArray utf8 = encoder.encode(text);
-    if (encoder.hasError())
+    const std::optional<QByteArray> utf8 = DocumentUtf8(text);
+    if (!utf8)
         return std::nullopt;
-    return parse(utf8, limits);
+    return parse(*utf8, limits);
 }
 
 std::optional<XmlDocument> XmlDocument::parse(const QByteArray &utf8, const XmlParseLimits &limits)
@@ -1486,9 +1485,8 @@ bool RunScan(const QString &text, const XmlParseLimits &limits, ElementScan &sca
     // pass both converts and finds lone surrogates.
     if (text.isEmpty() || text.size() > limits.maxBytes)
         return false;
-    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
-    const QByteArray utf8 = encoder.encode(text);
-    return !encoder.hasError() && RunScan(utf8, limits, scan);
+    const std::optional<QByteArray> utf8 = DocumentUtf8(text);
+    return utf8 && RunScan(*utf8, limits, scan);
 }
 
 // The first child of that name under the root of that name.
