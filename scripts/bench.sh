@@ -15,7 +15,8 @@ for b in "$build_dir"/bench/*; do
 done
 echo "== one more bulk-changed line (scripts/lineprofile.py)"
 if command -v valgrind >/dev/null && command -v python3 >/dev/null; then
-    python3 "$here/scripts/lineprofile.py" "$build_dir/zeltpc5-host" || status=1
+    python3 "$here/scripts/lineprofile.py" "$build_dir/zeltpc5-host" \
+        --bench "$build_dir/bench/integration_bench" || status=1
 else
     echo "skipped: valgrind and python3 are needed"
 fi

@@ -9,12 +9,21 @@ quote's lines, from outside, as a user would:
                          plain `quote show` of the same quote, divided by the lines
   ms per line            wall clock of the change over many lines, less `quote show`
 
+With --bench, the change-run benchmark's wall clock per line at 1,000 and 10,000 lines
+(the median of several runs; one run on a busy machine says little) and the ratio of
+the two. With --before, a build folder of an earlier commit is measured the same way, each
+figure taken alternately with this build's, so that both columns saw the same machine.
+
 usage: lineprofile.py HOST_PROGRAM [--small N] [--large N] [--memory-lines N]
+                      [--bench INTEGRATION_BENCH] [--repetitions N] [--before BUILD_DIR]
 """
+import json
+import statistics
 import argparse
 import os
 import re
 import resource
+import shutil
 import sqlite3
 import subprocess
 import sys
@@ -64,31 +73,89 @@ def instructions(command, folder):
     return int(match.group(1))
 
 
+def bench_run(bench):
+    """Ms per line of one run of the change-run benchmark, by line count."""
+    run = subprocess.run([bench, "--benchmark_filter=ChangeOptionValueOverLines/SQLite/",
+                          "--benchmark_format=json"],
+                         capture_output=True, text=True, env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+    if run.returncode != 0:
+        sys.exit("benchmark failed:\n" + run.stderr[-2000:])
+    return {int(b["lines"]): b["ms_per_line"] for b in json.loads(run.stdout)["benchmarks"]
+            if "ms_per_line" in b}
+
+
+def measure(builds, args, folder, db):
+    """The figures of each build, by build; the timed ones taken one build after the other."""
+    figures = [{} for _ in builds]
+    n = args.memory_lines
+
+    def fresh(index):
+        # A change writes to its database: every build starts from the same quote.
+        copy = os.path.join(folder, f"run{index}.db")
+        shutil.copyfile(db, copy)
+        return copy
+
+    for index, ((host, _), f) in enumerate(zip(builds, figures)):
+        change = [host, "change-option", "--db", fresh(index), "--quote", "Q-1001", "--set", "Mount=Outside"]
+        lines = lambda count: ["--lines", ",".join(str(i) for i in range(1, count + 1))]
+        small = instructions(change + lines(args.small), folder)
+        large = instructions(change + lines(args.large), folder)
+        f["instructions"] = f"{(large - small) / (args.large - args.small) / 1e6:.2f} M"
+    for index, ((host, _), f) in enumerate(zip(builds, figures)):
+        copy = fresh(index)
+        change = [host, "change-option", "--db", copy, "--quote", "Q-1001", "--set", "Mount=Outside"]
+        show_kb, show_s = child_peak_and_seconds([host, "quote", "show", "Q-1001", "--db", copy])
+        change_kb, change_s = child_peak_and_seconds(change)
+        f["memory"] = f"{(change_kb - show_kb) / n:.1f} KB"
+        f["wall"] = f"{(change_s - show_s) * 1e3 / n:.2f} ms"
+    if args.bench:
+        runs = [{} for _ in builds]
+        for _ in range(args.repetitions):
+            for (_, bench), r in zip(builds, runs):
+                for count, ms in bench_run(bench).items():
+                    r.setdefault(count, []).append(ms)
+        for r, f in zip(runs, figures):
+            medians = {count: statistics.median(values) for count, values in r.items()}
+            for count, ms in medians.items():
+                f[f"bench{count}"] = f"{ms:.3f} ms"
+            if 1000 in medians and 10000 in medians:
+                f["ratio"] = f"{medians[10000] * 10 / medians[1000]:.2f}"
+    return figures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("host")
     parser.add_argument("--small", type=int, default=24)
     parser.add_argument("--large", type=int, default=72)
     parser.add_argument("--memory-lines", type=int, default=3000)
+    parser.add_argument("--bench", help="the integration_bench program of the same build")
+    parser.add_argument("--repetitions", type=int, default=5)
+    parser.add_argument("--before", help="build folder of an earlier commit to measure alongside")
     args = parser.parse_args()
-    env_host = os.path.abspath(args.host)
+    builds = [(os.path.abspath(args.host), args.bench and os.path.abspath(args.bench))]
+    if args.before:
+        before_bench = os.path.join(args.before, "bench", "integration_bench")
+        builds.append((os.path.join(os.path.abspath(args.before), "zeltpc5-host"),
+                       before_bench if args.bench else None))
     with tempfile.TemporaryDirectory() as folder:
         os.environ["HOME"] = folder  # the host's settings stay in here
-        db = make_database(env_host, folder, max(args.large, args.memory_lines))
-        change = [env_host, "change-option", "--db", db, "--quote", "Q-1001", "--set", "Mount=Outside"]
-        lines = lambda n: ["--lines", ",".join(str(i) for i in range(1, n + 1))]
-        small = instructions(change + lines(args.small), folder)
-        large = instructions(change + lines(args.large), folder)
-        per_line = (large - small) / (args.large - args.small)
-        show_kb, show_s = child_peak_and_seconds([env_host, "quote", "show", "Q-1001", "--db", db])
-        change_kb, change_s = child_peak_and_seconds(change)
-        n = args.memory_lines
-        # The figures measured from outside before the inner path was reworked, for comparison.
-        print("| per changed line | now | before |")
-        print("|---|---|---|")
-        print(f"| instructions (callgrind, {args.small} to {args.large} lines) | {per_line / 1e6:.2f} M | about 15 M |")
-        print(f"| peak memory ({n} lines, over quote show) | {(change_kb - show_kb) / n:.1f} KB | 42 KB |")
-        print(f"| wall clock ({n} lines, over quote show) | {(change_s - show_s) * 1e3 / n:.2f} ms | 1.7 to 2.5 ms |")
+        db = make_database(builds[0][0], folder, max(args.large, args.memory_lines))
+        figures = measure(builds, args, folder, db)
+    n = args.memory_lines
+    rows = [("instructions", f"instructions (callgrind, {args.small} to {args.large} lines)", "about 15 M"),
+            ("memory", f"peak memory ({n} lines, over quote show)", "42 KB"),
+            ("wall", f"wall clock ({n} lines, over quote show)", "1.7 to 2.5 ms")]
+    if args.bench:
+        rows += [("bench1000", f"benchmark, 1,000 lines (median of {args.repetitions})", ""),
+                 ("bench10000", f"benchmark, 10,000 lines (median of {args.repetitions})", ""),
+                 ("ratio", "10,000 / 1,000 lines", "")]
+    # The last column: the figures measured from outside before the inner path was reworked.
+    header = ["per changed line", "now"] + (["earlier build"] if args.before else []) + ["before"]
+    print("| " + " | ".join(header) + " |")
+    print("|" + "---|" * len(header))
+    for key, label, before in rows:
+        print("| " + " | ".join([label] + [f.get(key, "") for f in figures] + [before]) + " |")
 
 
 if __name__ == "__main__":
