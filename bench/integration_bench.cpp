@@ -121,8 +121,12 @@ void ChangeOptionValueOverLines(benchmark::State &state, Backend backend)
         AddLines(engine, lines);
 
         // What the engine keeps per line once the run is over: the new documents and the
-        // change texts (the heap in use after the run, less before it).
-        const auto inUse = [] { return double(mallinfo2().uordblks); };
+        // change texts (the memory allocated after the run, less before it; large blocks are
+        // mapped apart from the heap and count too).
+        const auto inUse = [] {
+            const struct mallinfo2 m = mallinfo2();
+            return double(m.uordblks + m.hblkhd);
+        };
         const double before = inUse();
         QElapsedTimer timer;
         timer.start();

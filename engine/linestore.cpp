@@ -3,6 +3,8 @@
 #include "common/stringlist.h"
 #include "xml/xmldocument.h"
 
+#include <cstring>
+
 namespace zeltpc5 {
 
 namespace {
@@ -18,6 +20,45 @@ LineText LineText::fromUtf8(QByteArray utf8)
 {
     LineText t;
     t.m_utf8 = std::move(utf8);
+    t.m_isUtf8 = true;
+    return t;
+}
+
+LineText KeptTexts::keep(QByteArrayView utf8)
+{
+    const qsizetype needed = utf8.size() + 1;
+    const char *text = nullptr;
+    std::shared_ptr<const char[]> block;
+    auto allocate = [this](qsizetype size) {
+        *m_alive += size;
+        return std::shared_ptr<char[]>(new char[size_t(size)], [alive = m_alive, size](char *p) {
+            *alive -= size;
+            delete[] p;
+        });
+    };
+    if (needed > BlockSize / 4) {
+        // A large text gets a block of its own rather than leaving most of one unused.
+        std::shared_ptr<char[]> own = allocate(needed);
+        std::memcpy(own.get(), utf8.data(), size_t(utf8.size()));
+        own[utf8.size()] = '\0';
+        text = own.get();
+        block = std::move(own);
+    } else {
+        if (!m_block || m_size - m_used < needed) {
+            m_block = allocate(BlockSize);
+            m_size = BlockSize;
+            m_used = 0;
+        }
+        char *at = m_block.get() + m_used;
+        std::memcpy(at, utf8.data(), size_t(utf8.size()));
+        at[utf8.size()] = '\0';
+        m_used += needed;
+        text = at;
+        block = m_block;
+    }
+    LineText t;
+    t.m_utf8 = QByteArray::fromRawData(text, utf8.size());
+    t.m_block = std::move(block);
     t.m_isUtf8 = true;
     return t;
 }
@@ -64,6 +105,30 @@ const QStringList &LineStore::FieldNames()
 void LineStore::Clear()
 {
     m_records.assign(1, LineRecord());
+    m_kept = KeptTexts();
+}
+
+void LineStore::releaseReplacedTexts()
+{
+    static constexpr LineText LineRecord::*Kept[] = {&LineRecord::NewItemXML,
+                                                     &LineRecord::NewPriceCostXML};
+    qsizetype held = 0;
+    for (const LineRecord &r : m_records) {
+        for (LineText LineRecord::*field : Kept) {
+            if ((r.*field).m_block)
+                held += (r.*field).m_utf8.size() + 1;
+        }
+    }
+    if (m_kept.blockBytes() <= 2 * held + KeptTexts::BlockSize)
+        return;
+    KeptTexts fresh;
+    for (LineRecord &r : m_records) {
+        for (LineText LineRecord::*field : Kept) {
+            if ((r.*field).m_block)
+                r.*field = fresh.keep((r.*field).m_utf8);
+        }
+    }
+    m_kept = std::move(fresh);
 }
 
 Status LineStore::AddLine(qint16 line, qint16 quantity, qint32 productID, const QString &style,

@@ -9,9 +9,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 namespace zeltpc5 {
+
+class KeptTexts;
 
 // A document of a line as the store keeps it. What the tools write is kept as UTF-8: the
 // documents are mostly ASCII, so that is half the memory of UTF-16 over many thousand lines.
@@ -37,9 +40,42 @@ public:
     friend bool operator==(const LineText &a, const QString &b);
 
 private:
+    friend class KeptTexts;
+    friend class LineStore;
     QString m_text;
     QByteArray m_utf8;
+    // The block of KeptTexts that m_utf8 views; null when m_utf8 holds its own bytes.
+    std::shared_ptr<const char[]> m_block;
     bool m_isUtf8 = false;
+};
+
+// UTF-8 texts copied into large shared blocks rather than kept in a heap block each. A run
+// writes two texts per line between many short-lived allocations; kept one by one, they left
+// holes all over the heap, and the allocator grew slower with every thousand lines. A block is
+// freed with the last text in it.
+class KeptTexts
+{
+public:
+    static constexpr qsizetype BlockSize = 256 * 1024;
+
+    KeptTexts() = default;
+    // A copy would go on writing into the block the original writes into.
+    KeptTexts(const KeptTexts &) = delete;
+    KeptTexts &operator=(const KeptTexts &) = delete;
+    KeptTexts(KeptTexts &&) = default;
+    KeptTexts &operator=(KeptTexts &&) = default;
+
+    // A copy of the text, NUL-terminated as a QByteArray's own text is.
+    LineText keep(QByteArrayView utf8);
+    // The bytes of the blocks handed out that some text still holds.
+    qsizetype blockBytes() const { return *m_alive; }
+
+private:
+    std::shared_ptr<char[]> m_block;
+    qsizetype m_used = 0;
+    qsizetype m_size = 0;
+    // Shared with the blocks, which may outlive this object in a copied text.
+    std::shared_ptr<qsizetype> m_alive = std::make_shared<qsizetype>(0);
 };
 
 struct LineRecord
@@ -85,6 +121,14 @@ public:
     Status CountChanges(qint16 index, qint16 *count) const;
     Status GetChange(qint16 index, qint16 changeIndex, QString *text) const;
 
+    // For the tools: a document they wrote, kept as UTF-8 in the store's blocks.
+    LineText keepUtf8(QByteArrayView utf8) { return m_kept.keep(utf8); }
+    // Texts replaced since they were kept leave their room in a block until the block's last
+    // text goes. Once the blocks hold more than twice what the records still hold, the records'
+    // texts move to fresh blocks; a run calls this when it ends.
+    void releaseReplacedTexts();
+    // The bytes of the blocks that kept texts still hold.
+    qsizetype keptBlockBytes() const { return m_kept.blockBytes(); }
     // For the tools: appends a change text under the empty-last-element rule.
     Status AppendChange(int index, const QString &text);
     // Adds one to a counter; overflow (6) past 32,767, the counter unchanged.
@@ -103,6 +147,7 @@ public:
 private:
     Status increment(int index, qint16 LineRecord::*counter);
     std::vector<LineRecord> m_records;
+    KeptTexts m_kept;
 };
 
 // The lines by identifier, built once per run so that finding a line does not scan the table:

@@ -70,6 +70,7 @@ void runOverSelectedLines(ChangeRun &run, const QString &uniqueIDs, Progress *pr
         if (run.cancelRequested())
             break;
     }
+    run.lines.releaseReplacedTexts();
     session.PreTerminate();
 }
 
@@ -135,7 +136,7 @@ std::optional<XmlDocument> readBack(ChangeRun &run, LineRecord &line, XmlDocumen
     std::optional<XmlDocument> item = original;
     if (!ReadBackItem(*item, run.engine, run.host))
         item.reset();
-    line.NewItemXML = item ? LineText::fromUtf8(item->xmlUtf8()) : LineText();
+    line.NewItemXML = item ? run.lines.keepUtf8(item->xmlUtf8()) : LineText();
     return item;
 }
 
@@ -147,7 +148,7 @@ void reprice(ChangeRun &run, LineRecord &line, const QString &itemXml, const Xml
     LoadDiscounts(item, priceCost, run.host, session, chargeRun);
     ResolveDiscounts(priceCost, run.host, chargeRun);
     CalculatePriceCost(run.engine, itemXml, priceCost, run.host, session, chargeRun);
-    line.NewPriceCostXML = LineText::fromUtf8(priceCost.xmlUtf8());
+    line.NewPriceCostXML = run.lines.keepUtf8(priceCost.xmlUtf8());
 }
 
 // A document the store keeps, parsed; UTF-8 goes to the parser as it is.

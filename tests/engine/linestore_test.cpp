@@ -160,3 +160,74 @@ TEST(LineText, keepsEveryTextAsItWasGiven)
               QStringLiteral("<PriceCostData/>"));
     EXPECT_TRUE(LineText().toString().isNull());
 }
+
+// Texts kept in the store's blocks read as the texts given, end in a NUL as a QByteArray's
+// own text does, and stay readable in a copy that outlives the store.
+TEST(KeptTexts, keepTheirBytesAsLongAsATextHoldsThem)
+{
+    LineText survivor;
+    {
+        LineStore store;
+        addLine(store, 1);
+        const QByteArray small(
+            "<?xml version=\"1.0\"?>\n<PriceCostData>K\xc3\xa4the</PriceCostData>\n");
+        const QByteArray large(KeptTexts::BlockSize, 'x'); // a block of its own
+        const LineText a = store.keepUtf8(small);
+        const LineText b = store.keepUtf8(large);
+        const LineText empty = store.keepUtf8(QByteArrayView("", 0));
+        EXPECT_TRUE(a.isUtf8());
+        EXPECT_EQ(a.utf8(), small);
+        EXPECT_EQ(a.utf8().constData()[small.size()], '\0');
+        EXPECT_EQ(b.utf8(), large);
+        EXPECT_EQ(b.utf8().constData()[large.size()], '\0');
+        EXPECT_TRUE(empty.isUtf8() && empty.isEmpty());
+        EXPECT_TRUE(a == LineText::fromUtf8(small));
+        EXPECT_EQ(a.toString(), QString::fromUtf8(small));
+        EXPECT_EQ(store.keptBlockBytes(), KeptTexts::BlockSize + large.size() + 1);
+
+        store.record(0)->NewPriceCostXML = a;
+        EXPECT_EQ(field(store, 0, QStringLiteral("newpricecostxml")), QString::fromUtf8(small));
+        survivor = b;
+    }
+    EXPECT_EQ(survivor.utf8(), QByteArray(KeptTexts::BlockSize, 'x'));
+}
+
+// Run after run over some of the lines leaves the replaced texts' room behind; releasing it
+// moves what the records hold to fresh blocks, text for text, and frees the rest.
+TEST(KeptTexts, replacedTextsAreReleasedOnceTheyOutweighTheKeptOnes)
+{
+    LineStore store;
+    const int lines = 200;
+    for (int i = 1; i <= lines; ++i)
+        addLine(store, qint16(i));
+    auto text = [](int line, int run) {
+        return QByteArray("<ItemData><Run>") + QByteArray::number(run) + "</Run><Line>" +
+               QByteArray::number(line) + "</Line>" + QByteArray(3000, ' ') + "</ItemData>";
+    };
+    for (int i = 0; i < lines; ++i)
+        store.record(i)->NewItemXML = store.keepUtf8(text(i, 0));
+    const char *before = store.record(7)->NewItemXML.utf8().constData();
+    store.releaseReplacedTexts();
+    // Nothing replaced yet: nothing moves.
+    EXPECT_EQ(store.record(7)->NewItemXML.utf8().constData(), before);
+
+    // Runs that change every line but one in ten: each block keeps a text alive.
+    for (int run = 1; run <= 6; ++run) {
+        for (int i = 0; i < lines; ++i) {
+            if (i % 10 != 0)
+                store.record(i)->NewItemXML = store.keepUtf8(text(i, run));
+        }
+    }
+    const qsizetype held = lines * (text(0, 0).size() + 1);
+    ASSERT_GT(store.keptBlockBytes(), 2 * held + KeptTexts::BlockSize);
+    store.releaseReplacedTexts();
+    EXPECT_LE(store.keptBlockBytes(), held + 2 * KeptTexts::BlockSize);
+    for (int i = 0; i < lines; ++i) {
+        ASSERT_EQ(store.record(i)->NewItemXML.utf8(), text(i, i % 10 == 0 ? 0 : 6)) << i;
+        ASSERT_EQ(field(store, qint16(i), QStringLiteral("newitemxml")),
+                  QString::fromLatin1(text(i, i % 10 == 0 ? 0 : 6)));
+    }
+
+    store.Clear();
+    EXPECT_EQ(store.keptBlockBytes(), 0);
+}
