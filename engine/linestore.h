@@ -50,9 +50,9 @@ private:
 };
 
 // UTF-8 texts copied into large shared blocks rather than kept in a heap block each. A run
-// writes two texts per line between many short-lived allocations; kept one by one, they left
-// holes all over the heap, and the allocator grew slower with every thousand lines. A block is
-// freed with the last text in it.
+// writes two texts per line between many short-lived allocations; kept one by one, they sat
+// between those and left the heap full of holes, which raised a long run's peak memory. A
+// block is freed with the last text in it.
 class KeptTexts
 {
 public:
