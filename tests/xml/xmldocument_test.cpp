@@ -118,6 +118,20 @@ TEST(xml_document_test, serialisesWithTheXmlDeclaration)
     // A document read without a declaration is written with one.
     EXPECT_EQ(QStringLiteral("<?xml version=\"1.0\"?>\n<a>x</a>\n"),
               LoadXMLDocument(QStringLiteral("<a>x</a>"))->xml());
+
+    // Attribute values outside ASCII: a read document (read as UTF-8) keeps them as they are,
+    // whether or not its text declares an encoding; a created one writes references, as
+    // libxml2 does for a document without an encoding.
+    for (const QString &declaration :
+         {QString(), QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")}) {
+        EXPECT_EQ(
+            QStringLiteral("<?xml version=\"1.0\"?>\n<a b=\"K\u00e4the\">\u00e9</a>\n"),
+            LoadXMLDocument(declaration + QStringLiteral("<a b=\"K\u00e4the\">\u00e9</a>"))->xml());
+    }
+    const XmlNode root = NewXMLDocument(QStringLiteral("a"))->documentElement();
+    SetXMLAttribute(root, QStringLiteral("b"), QStringLiteral("K\u00e4the"));
+    EXPECT_EQ(QStringLiteral("<?xml version=\"1.0\"?>\n<a b=\"K&#xE4;the\"/>\n"),
+              root.ownerDocument().xml());
 }
 
 TEST(xml_document_test, roundTripsThroughItsOwnText)
