@@ -27,8 +27,6 @@ LineText LineText::fromUtf8(QByteArray utf8)
 LineText KeptTexts::keep(QByteArrayView utf8)
 {
     const qsizetype needed = utf8.size() + 1;
-    const char *text = nullptr;
-    std::shared_ptr<const char[]> block;
     auto allocate = [this](qsizetype size) {
         *m_alive += size;
         return std::shared_ptr<char[]>(new char[size_t(size)], [alive = m_alive, size](char *p) {
@@ -36,29 +34,26 @@ LineText KeptTexts::keep(QByteArrayView utf8)
             delete[] p;
         });
     };
+    LineText t;
+    char *at = nullptr;
     if (needed > BlockSize / 4) {
         // A large text gets a block of its own rather than leaving most of one unused.
         std::shared_ptr<char[]> own = allocate(needed);
-        std::memcpy(own.get(), utf8.data(), size_t(utf8.size()));
-        own[utf8.size()] = '\0';
-        text = own.get();
-        block = std::move(own);
+        at = own.get();
+        t.m_block = std::move(own);
     } else {
         if (!m_block || m_size - m_used < needed) {
             m_block = allocate(BlockSize);
             m_size = BlockSize;
             m_used = 0;
         }
-        char *at = m_block.get() + m_used;
-        std::memcpy(at, utf8.data(), size_t(utf8.size()));
-        at[utf8.size()] = '\0';
+        at = m_block.get() + m_used;
         m_used += needed;
-        text = at;
-        block = m_block;
+        t.m_block = m_block;
     }
-    LineText t;
-    t.m_utf8 = QByteArray::fromRawData(text, utf8.size());
-    t.m_block = std::move(block);
+    std::memcpy(at, utf8.data(), size_t(utf8.size()));
+    at[utf8.size()] = '\0';
+    t.m_utf8 = QByteArray::fromRawData(at, utf8.size());
     t.m_isUtf8 = true;
     return t;
 }
