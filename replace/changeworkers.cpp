@@ -128,6 +128,14 @@ void applyRequestedValues(ChangeRun &run, int index, const OptionChanges &change
     }
 }
 
+// A document the run wrote, kept by the store straight from the writer's text.
+LineText keptText(LineStore &lines, const XmlDocument &document)
+{
+    LineText kept;
+    document.withXmlUtf8([&](QByteArrayView utf8) { kept = lines.keepUtf8(utf8); });
+    return kept;
+}
+
 // The new item built over the original document (whose options the change texts took
 // before) from the product engine's state; its text is the line's new item. Null (and an
 // empty new item) when it cannot be built.
@@ -136,7 +144,7 @@ std::optional<XmlDocument> readBack(ChangeRun &run, LineRecord &line, XmlDocumen
     std::optional<XmlDocument> item = original;
     if (!ReadBackItem(*item, run.engine, run.host))
         item.reset();
-    line.NewItemXML = item ? run.lines.keepUtf8(item->xmlUtf8()) : LineText();
+    line.NewItemXML = item ? keptText(run.lines, *item) : LineText();
     return item;
 }
 
@@ -148,7 +156,7 @@ void reprice(ChangeRun &run, LineRecord &line, const QString &itemXml, const Xml
     LoadDiscounts(item, priceCost, run.host, session, chargeRun);
     ResolveDiscounts(priceCost, run.host, chargeRun);
     CalculatePriceCost(run.engine, itemXml, priceCost, run.host, session, chargeRun);
-    line.NewPriceCostXML = run.lines.keepUtf8(priceCost.xmlUtf8());
+    line.NewPriceCostXML = keptText(run.lines, priceCost);
 }
 
 // A document the store keeps, parsed; UTF-8 goes to the parser as it is.

@@ -380,7 +380,7 @@ public:
     }
     // The text in a block of its own size: callers keep documents' texts for whole runs, and
     // a buffer shrunk in place would leave its spare room as a gap between them.
-    QByteArray take() const { return QByteArray(m_bytes.constData(), m_size); }
+    QByteArrayView view() const { return QByteArrayView(m_bytes.constData(), m_size); }
 
 private:
     char *room(size_t size)
@@ -1657,13 +1657,22 @@ QString XmlDocument::xml() const
 
 QByteArray XmlDocument::xmlUtf8() const
 {
+    QByteArray text;
+    withXmlUtf8([&text](QByteArrayView utf8) { text = utf8.toByteArray(); });
+    return text;
+}
+
+void XmlDocument::withXmlUtf8(const std::function<void(QByteArrayView)> &use) const
+{
     // The declaration is written here rather than by libxml2, which would name the encoding:
     // the text travels as UTF-16, so naming UTF-8 would be wrong once it is stored.
     const char *declaration = "<?xml version=\"1.0\"?>\n";
     DocumentWriter writer(d->doc);
-    if (writer.write(declaration))
-        return writer.take();
-    return DumpNodesUtf8(d->doc, d->doc->children, true, declaration);
+    if (writer.write(declaration)) {
+        use(writer.view());
+        return;
+    }
+    use(DumpNodesUtf8(d->doc, d->doc->children, true, declaration));
 }
 
 QString DocumentTextFromUtf8(QByteArrayView utf8)

@@ -14,6 +14,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -167,6 +168,9 @@ public:
     QString xml() const;
     // The same text as UTF-8.
     QByteArray xmlUtf8() const;
+    // The same text handed to a function, for a caller that keeps a copy of its own: the view
+    // lasts for the call only, and the function must not write a document meanwhile.
+    void withXmlUtf8(const std::function<void(QByteArrayView)> &use) const;
 
     XmlNode selectSingleNode(const QString &xpath) const { return node().selectSingleNode(xpath); }
     QList<XmlNode> selectNodes(const QString &xpath) const { return node().selectNodes(xpath); }
